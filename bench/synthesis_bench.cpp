@@ -1,0 +1,49 @@
+// Rendering one whole note for each sound type, beside a baseline that only fills the same
+// buffer with memset. The ratio of the two is the figure that matters.
+#include "sound/instrument_bank.h"
+#include "sound/synthesis.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+
+namespace {
+
+void MemsetBaseline(benchmark::State& state) {
+    for (auto _ : state) {
+        std::memset(render_buffers[0], static_cast<int>(state.iterations() & 0xFF), RENDER_LENGTH);
+        benchmark::DoNotOptimize(render_buffers[0]);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(MemsetBaseline);
+
+// args: sound type, frequency in Hz
+void RenderNote(benchmark::State& state) {
+    InitSoundBank();
+    const int type = static_cast<int>(state.range(0));
+    ActiveSound.soundType = type;
+    ActiveSound.testFrequency = static_cast<int32_t>(state.range(1));
+    ActiveSound.initVolume = 15;
+    ActiveSound.fade = 9;      // an audible fade-out: the envelope acts every 1408 samples
+    ActiveSound.period = 3;    // sweep steps of 131.79 samples
+    ActiveSound.pitchBend = 6; // sweeping slowly down
+    ActiveSound.waveform = 2;
+    ActiveSound.waveformType = 0;
+    ActiveSound.useLength = 0;
+    const int32_t frequency = ActiveSound.testFrequency;
+    SelectRenderBuffer(type);
+    for (auto _ : state) {
+        ActiveSound.testFrequency = frequency;
+        RenderSound(type);
+        benchmark::DoNotOptimize(current_render_buffer);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(RenderNote)
+    ->ArgNames({"type", "hz"})
+    ->ArgsProduct({{0, 1, 2, 3}, {65, 440, 1480}})
+    ->Args({3, 8192})
+    ->Args({3, 43691});
+
+} // namespace

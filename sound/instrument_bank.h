@@ -1,0 +1,104 @@
+// The bank of 16 instruments, the working copy every play and edit goes through, and the four
+// started flags.
+//
+// Threads: the bank records, `ActiveSound` and `current_instrument` are used by the UI thread
+// and by the sequencer's tick thread. Whoever loads, renders or starts a sound holds
+// `sound_engine_lock` (sound/engine_lock.h) for the whole sequence; the started flags are atomic
+// words, so clearing them needs no lock.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+constexpr int INSTRUMENT_COUNT = 16;
+constexpr int SOUND_TYPE_COUNT = 4;
+constexpr int INSTRUMENT_NAME_SIZE = 32; // NUL included: at most 31 characters
+constexpr std::size_t INSTRUMENT_RECORD_SIZE = 88;
+constexpr std::size_t SOUND_BANK_SIZE = INSTRUMENT_RECORD_SIZE * INSTRUMENT_COUNT; // 1408 bytes
+
+// One instrument. Field order and widths are those of the 88-byte little-endian record that the
+// sound bank file stores; EncodeInstrument/DecodeInstrument convert field by field.
+struct Instrument {
+    char name[INSTRUMENT_NAME_SIZE]; // NUL-terminated
+    int32_t soundType;               // 0 pulse with sweep, 1 pulse, 2 table waveform, 3 noise
+    int32_t testFrequency;           // Hz, used when the editor plays the sound
+    int32_t soundLength;             // hundredths of a second, 0..99
+    int32_t reserved44;              // kept as loaded, never written by the program
+    double lengthSeconds;            // soundLength * 0.01; what the synthesiser reads
+    int32_t useLength;               // 1: the sound stops after lengthSeconds
+    int32_t initVolume;              // 0..15
+    int32_t fade;                    // 0..14, 7 = no envelope, above fades out, below fades in
+    int32_t period;                  // 0..7, sweep step interval (sound type 0)
+    int32_t pitchBend;               // 0..14, 7 = no sweep (sound type 0)
+    int32_t waveform;                // 0..3, pulse duty pattern (sound types 0 and 1)
+    int32_t waveformType;            // 0..7, waveform table (sound type 2)
+    int32_t reserved84;              // kept as loaded, never written by the program
+};
+
+// The working parameter set: every instrument field except the reserved words.
+struct ActiveSoundState {
+    char name[INSTRUMENT_NAME_SIZE];
+    int32_t soundType;
+    int32_t testFrequency;
+    int32_t soundLength;
+    double lengthSeconds;
+    int32_t useLength;
+    int32_t initVolume;
+    int32_t fade;
+    int32_t period;
+    int32_t pitchBend;
+    int32_t waveform;
+    int32_t waveformType;
+};
+
+extern Instrument SoundBank[INSTRUMENT_COUNT];
+extern ActiveSoundState ActiveSound;
+// Set when a sound of that type was started in the current sequencer tick; while set, loading,
+// rendering and starting a sound of that type are skipped. Any thread.
+extern std::atomic<int> sound_started[SOUND_TYPE_COUNT];
+// The instrument that note entry plays and the editor edits, 0..15. Any thread.
+extern std::atomic<int16_t> current_instrument;
+
+// The sound editor window's side of the bank operations. The editor implements it; the bank
+// code calls it only when an editor is passed in.
+class SoundEditorView {
+  public:
+    virtual ~SoundEditorView() = default;
+    // Renders `ActiveSound` and redraws the editor's controls and waveform display from it.
+    virtual void RefreshEditor() = 0;
+    // Copies the text of the editor's instrument-name field, cut to 31 characters, into `name`.
+    virtual void ReadInstrumentName(char name[INSTRUMENT_NAME_SIZE]) = 0;
+    // Sets the ranges and positions of the editor's six scroll bars from `ActiveSound`.
+    virtual void SetScrollBarRanges() = 0;
+};
+
+// Fills the bank with the 16 default instruments "dummy 0" .. "dummy 15", clears the started
+// flags and makes instrument 0 current. UI thread, before the tick timer runs.
+void InitSoundBank();
+
+// True when type t is 0..3 and its started flag is set.
+bool SoundTypeStarted(int32_t t);
+void ClearStartedFlags();
+
+// Copies instrument k into `ActiveSound` unless the started flag of k's sound type is set (or k
+// is not 0..15). With an editor, the editor then renders and refreshes. Returns whether it
+// copied. Engine lock held.
+bool LoadActiveSound(int k, SoundEditorView* editor);
+
+// Takes the name from the editor's field, then copies `ActiveSound` into instrument k; the
+// reserved words of k stay as they are. k outside 0..15 changes nothing. Engine lock held.
+void StoreActiveSound(SoundEditorView* editor, int k);
+
+// Loads the current instrument and selects the render buffer of its type; with an editor, also
+// sets the editor's scroll bars. Engine lock held.
+void LoadCurrentInstrument(SoundEditorView* editor);
+
+// The entry of instrument k in the main window's instrument list: "(%x)%s[%d]".
+void FormatInstrumentLabel(int k, char* out, std::size_t size);
+
+// The 88-byte record, little-endian, field by field, whatever the host's byte order.
+void EncodeInstrument(const Instrument& in, uint8_t out[INSTRUMENT_RECORD_SIZE]);
+// Reads a record; the name is cut at 31 characters so that it is always terminated. Field values
+// are taken as they are: the renderers are safe for any value.
+void DecodeInstrument(const uint8_t in[INSTRUMENT_RECORD_SIZE], Instrument& out);

@@ -1,0 +1,71 @@
+// The synthesiser: renders `ActiveSound` (sound/instrument_bank.h) whole into the render buffer
+// of its sound type, as unsigned 8-bit mono samples at 45056 Hz, 128 being silence.
+//
+// Threads: everything here runs with `sound_engine_lock` held (sound/engine_lock.h), on the
+// sequencer's tick thread or the UI thread.
+#pragma once
+
+#include <cstdint>
+
+constexpr int SAMPLE_RATE = 45056;      // samples per second
+constexpr int RENDER_LENGTH = 81920;    // samples in one rendered sound (1.818 s)
+constexpr int CLICK_LENGTH = 40960;     // samples of the metronome click voice
+constexpr int OUTPUT_CHANNEL_COUNT = 5; // voices 0..3 play sound types 0..3
+constexpr int CLICK_CHANNEL = 4;        // voice 4 plays the metronome click
+constexpr uint8_t SILENCE = 128;
+constexpr int TONE_TABLE_SIZE = 96;
+constexpr int NOISE_TABLE_SIZE = 32;
+constexpr int WAVEFORM_TYPE_COUNT = 8;
+
+// Pulse duty patterns by `waveform`, eight steps of -128 or 127.
+extern const int8_t DUTY_PATTERNS[4][8];
+// Sweep step interval by `period`, in units of 5.632 samples.
+extern const double SWEEP_PERIODS[8];
+// Sweep shift by |pitchBend - 7|: 2 to that power.
+extern const double SWEEP_SHIFTS[8];
+// The 32-step tables of sound type 2 by `waveformType`, and the names the editor lists.
+extern const int8_t WAVEFORM_TABLES[WAVEFORM_TYPE_COUNT][32];
+extern const char* const WAVEFORM_NAMES[WAVEFORM_TYPE_COUNT];
+// Hz by note number, for sound types 0..2.
+extern const int32_t TONE_FREQUENCIES[TONE_TABLE_SIZE];
+// Noise frequency 262144 / (divider * 2^shift), rounded, by note number 0..31.
+struct NoiseFrequency {
+    int32_t frequency; // Hz
+    int32_t divider;
+    int32_t zero;
+    int32_t shift;
+};
+extern const NoiseFrequency NOISE_FREQUENCIES[NOISE_TABLE_SIZE];
+
+// One block per sound type. A few bytes of slack follow each block so that runs can be written
+// with whole-word stores; only the first RENDER_LENGTH bytes are a sound.
+constexpr int RENDER_SLACK = 16;
+extern uint8_t render_buffers[4][RENDER_LENGTH + RENDER_SLACK];
+// The block the renderers write; type 0's until SelectRenderBuffer picks another.
+extern uint8_t* current_render_buffer;
+// Per output channel: the last render of that channel's type asked to be played looping.
+// The click channel's flag is never set.
+extern int loop_flags[OUTPUT_CHANNEL_COUNT];
+// The metronome click, made once by PrepareClick; the audio output plays it on voice 4.
+extern uint8_t click_samples[CLICK_LENGTH];
+// The noise generator's state: 1 at start, never reseeded, shared by every noise render.
+extern uint32_t noise_state;
+
+// Advances the noise generator and returns its next 15-bit value.
+uint32_t NoiseDraw();
+
+// The frequency a note number gets for a sound type. Notes without a table entry: a tone note
+// above 95 gets 0 Hz, like the table's own empty entries; on a noise instrument the 32-entry
+// noise table repeats every 32 notes, so both keyboard banks sound. Negative notes get 0 Hz.
+int32_t NoteFrequency(int32_t soundType, int note);
+// Sets `ActiveSound.testFrequency` from the note for the active sound's type.
+void SetNoteFrequency(int note);
+
+// Points the current render buffer at type t's block; any t but 1, 2, 3 selects type 0's.
+void SelectRenderBuffer(int t);
+// Renders `ActiveSound` as sound type t into the current render buffer; does nothing when t is
+// not 0..3 or type t's started flag is set. Any field value is safe.
+void RenderSound(int t);
+// Renders the metronome click (0.04 s of a 700 Hz triangle) and keeps it in click_samples.
+// Changes `ActiveSound`. Called once at start-up.
+void PrepareClick();
