@@ -18,7 +18,8 @@ void MemsetBaseline(benchmark::State& state) {
 }
 BENCHMARK(MemsetBaseline);
 
-// args: sound type, frequency in Hz
+// args: sound type, frequency in Hz, shaped (1: fade-out and a slow sweep down; 0: a plain
+// sustained note, no envelope and no sweep)
 void RenderNote(benchmark::State& state) {
     InitSoundBank();
     const int type = static_cast<int>(state.range(0));
@@ -41,9 +42,9 @@ void RenderNote(benchmark::State& state) {
     }
 }
 BENCHMARK(RenderNote)
-    ->ArgNames({"type", "hz"})
-    ->ArgsProduct({{0, 1, 2, 3}, {65, 440, 1480}})
-    ->Args({3, 8192})
-    ->Args({3, 43691});
+    ->ArgNames({"type", "hz", "shaped"})
+    ->ArgsProduct({{0, 1, 2, 3}, {65, 440, 1480}, {0, 1}})
+    ->Args({3, 8192, 1})
+    ->Args({3, 43691, 1});
 
 } // namespace

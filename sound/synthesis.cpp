@@ -244,7 +244,9 @@ uint8_t SampleByte(double v) {
 }
 
 // Writes the buffer in runs of equal samples; a run is only written when its value ends, so
-// runs of the same value that follow each other are filled at once.
+// runs of the same value that follow each other are filled at once. Short runs are written as
+// two 8-byte words: the bytes past the run's end are overwritten by the runs that follow, or
+// land in the buffer's slack.
 class RunWriter {
   public:
     explicit RunWriter(uint8_t* buffer) : buffer_(buffer) {}
@@ -254,8 +256,30 @@ class RunWriter {
         value_ = value;
     }
     void Flush(int64_t to) {
-        if (to > start_) std::memset(buffer_ + start_, value_, static_cast<size_t>(to - start_));
+        const int64_t length = to - start_;
+        if (length > 16) {
+            std::memset(buffer_ + start_, value_, static_cast<size_t>(length));
+        } else if (length > 0) {
+            const uint64_t word = 0x0101010101010101ull * value_;
+            std::memcpy(buffer_ + start_, &word, 8);
+            std::memcpy(buffer_ + start_ + 8, &word, 8);
+        }
         start_ = to;
+    }
+    // Writes everything before `at`, then repeats the `period` samples before `at` until
+    // `length` more samples are written. The run in progress goes on after them.
+    void RepeatPeriod(int64_t at, int64_t period, int64_t length) {
+        Flush(at);
+        int64_t done = 0;
+        int64_t source = period; // how far back a whole number of periods is already written
+        while (done < length) {
+            const int64_t chunk = std::min(source, length - done);
+            std::memcpy(buffer_ + at + done, buffer_ + at + done - source,
+                        static_cast<size_t>(chunk));
+            done += chunk;
+            source = (source + chunk) / period * period;
+        }
+        start_ = at + length;
     }
     // Ends the sound: silence from `at` to the end of the buffer.
     void SilenceFrom(int64_t at) {
@@ -314,16 +338,100 @@ bool EnvelopeLoops() {
 
 const int8_t SILENT_PATTERN[32] = {};
 
+// The pitch sweep of sound type 0. `period` 0 (or out of range) never sweeps.
+struct Sweep {
+    CountDown countDown;
+    Carry carry;
+    double whole = 0;  // whole samples of a sweep step
+    double pitch = 0;  // Hz
+    double shift = 1;  // 2^|pitchBend - 7|
+    int64_t power = 0; // |pitchBend - 7|
+    int32_t bend = 7;
+
+    Sweep(bool enabled, int32_t frequency) : pitch(frequency), bend(ActiveSound.pitchBend) {
+        double length = 0.0;
+        if (enabled && ActiveSound.period > 0 && ActiveSound.period < 8)
+            length = SWEEP_PERIODS[ActiveSound.period] * 5.632;
+        whole = std::trunc(length);
+        carry = {length - whole, length - whole};
+        countDown.Load(static_cast<int64_t>(whole));
+        power = std::abs(int64_t{bend} - 7);
+        shift = power < 8 ? SWEEP_SHIFTS[power]
+                          : std::ldexp(1.0, static_cast<int>(std::min<int64_t>(power, 2000)));
+    }
+    // One sweep step: reloads, moves the pitch and returns the new samples per cycle, held at
+    // 704 at most; 0 when the cycle fell below 44 samples and the sound ends.
+    double Step() {
+        countDown.Load(static_cast<int64_t>(whole) + carry.Next());
+        if (power != 0) {
+            const double d = pitch / (2 * shift);
+            if (bend < 7)
+                pitch = pitch - d;
+            else if (bend > 7)
+                pitch = pitch + d;
+        }
+        const double cycle = SAMPLE_RATE / pitch;
+        if (cycle > 704) return 704.0;
+        return cycle < 44 ? 0.0 : cycle;
+    }
+};
+
+// Where the last pulse cycle began and the state that decides every sample of a cycle. When a
+// cycle begins in the same state as the one before, the pulse repeats itself exactly until the
+// next envelope step or a sweep step that changes the cycle, so those whole cycles are copied
+// instead of stepped through.
+struct CycleStart {
+    int64_t at = -1;
+    double amplitude = 0, cycle = 0, carry = 0;
+    int64_t stepLeft = 0;
+};
+
+// Called where a pulse cycle begins (step 0, its length already loaded). Returns how many
+// samples of whole repeated cycles it wrote at `at`; the sweep steps inside them are taken.
+int64_t RepeatPulseCycles(RunWriter& out, CycleStart& last, int64_t at, int64_t cut,
+                          Envelope& envelope, Sweep& sweep, double cycle, double carry,
+                          int64_t stepLeft) {
+    const bool same = last.at >= 0 && last.amplitude == envelope.amplitude && last.cycle == cycle &&
+                      last.carry == carry && last.stepLeft == stepLeft;
+    const int64_t period = at - last.at;
+    last = {at, envelope.amplitude, cycle, carry, stepLeft};
+    if (!same) return 0;
+    // Room before the cut and before the next envelope step acts.
+    int64_t room = std::min({int64_t{RENDER_LENGTH} - at, cut - at, envelope.countDown.left - 1});
+    // Sweep steps that leave the cycle as it is may fall inside; the first that changes it
+    // bounds the room.
+    Sweep trial = sweep;
+    for (int64_t offset = 0;
+         trial.countDown.left != NEVER && offset + trial.countDown.left <= room;) {
+        offset += trial.countDown.left;
+        if (trial.Step() != cycle) room = offset - 1;
+    }
+    const int64_t length = room / period * period;
+    if (length <= 0) return 0;
+    out.RepeatPeriod(at, period, length);
+    if (envelope.countDown.left != NEVER) envelope.countDown.left -= length;
+    for (int64_t offset = 0; sweep.countDown.left != NEVER;) {
+        if (offset + sweep.countDown.left > length) {
+            sweep.countDown.left -= length - offset;
+            break;
+        }
+        offset += sweep.countDown.left;
+        sweep.Step();
+    }
+    last.at = at + length;
+    return length;
+}
+
 // Sound types 0 and 1: a pulse wave with volume envelope; type 0 adds the pitch sweep and its
 // limits of 704 and 22 samples per cycle.
-void RenderPulse(uint8_t* buffer, int32_t frequency, bool sweep) {
+void RenderPulse(uint8_t* buffer, int32_t frequency, bool withSweep) {
     const int32_t n = SAMPLE_RATE / frequency;
     const int8_t* duty = (ActiveSound.waveform >= 0 && ActiveSound.waveform < 4)
                              ? DUTY_PATTERNS[ActiveSound.waveform]
                              : SILENT_PATTERN;
     Envelope envelope;
     double cycle = n; // samples per cycle
-    if (sweep) {
+    if (withSweep) {
         if (n > 704) {
             cycle = 704.0;
         } else if (n < 22) {
@@ -337,22 +445,10 @@ void RenderPulse(uint8_t* buffer, int32_t frequency, bool sweep) {
     CountDown stepCountDown;
     stepCountDown.Load(static_cast<int64_t>(firstStep));
     int step = 0;
-
-    // The sweep: `period` 0 (or out of range) never sweeps.
-    double sweepLength = 0.0;
-    if (sweep && ActiveSound.period > 0 && ActiveSound.period < 8)
-        sweepLength = SWEEP_PERIODS[ActiveSound.period] * 5.632;
-    const double sweepWhole = std::trunc(sweepLength);
-    Carry sweepCarry{sweepLength - sweepWhole, sweepLength - sweepWhole};
-    CountDown sweepCountDown;
-    sweepCountDown.Load(static_cast<int64_t>(sweepWhole));
-    const int64_t shiftPower = std::abs(int64_t{ActiveSound.pitchBend} - 7);
-    const double shift =
-        shiftPower < 8 ? SWEEP_SHIFTS[shiftPower]
-                       : std::ldexp(1.0, static_cast<int>(std::min<int64_t>(shiftPower, 2000)));
-    double pitch = frequency;
+    Sweep sweep(withSweep, frequency);
 
     RunWriter out(buffer);
+    CycleStart lastCycle;
     auto level = [&] { return SampleByte(duty[step] * envelope.amplitude * 0.04 + 128); };
     const int64_t cut = LengthCut();
     int64_t i = 0;
@@ -363,26 +459,16 @@ void RenderPulse(uint8_t* buffer, int32_t frequency, bool sweep) {
             return;
         }
         const int64_t run = std::min({int64_t{RENDER_LENGTH} - i, cut - i, envelope.countDown.left,
-                                      sweepCountDown.left, stepCountDown.left});
+                                      sweep.countDown.left, stepCountDown.left});
         i += run;
         // The events that act after sample i - 1, in their order.
         if (envelope.countDown.Advance(run) && !envelope.Step()) {
             out.SilenceFrom(i - 1);
             return;
         }
-        if (sweepCountDown.Advance(run)) {
-            sweepCountDown.Load(static_cast<int64_t>(sweepWhole) + sweepCarry.Next());
-            if (shiftPower != 0) {
-                const double d = pitch / (2 * shift);
-                if (ActiveSound.pitchBend < 7)
-                    pitch = pitch - d;
-                else if (ActiveSound.pitchBend > 7)
-                    pitch = pitch + d;
-            }
-            cycle = SAMPLE_RATE / pitch;
-            if (cycle > 704) {
-                cycle = 704.0;
-            } else if (cycle < 44) {
+        if (sweep.countDown.Advance(run)) {
+            cycle = sweep.Step();
+            if (cycle == 0.0) {
                 out.SilenceFrom(i - 1);
                 return;
             }
@@ -390,6 +476,11 @@ void RenderPulse(uint8_t* buffer, int32_t frequency, bool sweep) {
         if (stepCountDown.Advance(run)) {
             step = (step + 1) % 8;
             stepCountDown.Load(static_cast<int64_t>(std::trunc(cycle * 0.125)) + stepCarry.Next());
+            if (step == 0) {
+                if (i < RENDER_LENGTH) out.Set(i, level());
+                i += RepeatPulseCycles(out, lastCycle, i, cut, envelope, sweep, cycle,
+                                       stepCarry.sum, stepCountDown.left);
+            }
         }
         if (i >= RENDER_LENGTH) break;
         out.Set(i, level());
@@ -398,6 +489,12 @@ void RenderPulse(uint8_t* buffer, int32_t frequency, bool sweep) {
 }
 
 // Sound type 2: one of eight 32-step tables, full scale, no envelope.
+//
+// The step carry is exact here: with at least one sample per step the fraction q is a multiple
+// of 2^-52 below 1, so the accumulator is integer arithmetic on that grid. A cycle of 32 steps
+// is then decided by the accumulator at its start, and only 33 different cycles can occur (the
+// accumulator's range splits at the 32 points where one of the cycle's carries changes). Each
+// kind of cycle is stepped through once and copied from there on.
 void RenderTable(uint8_t* buffer, int32_t frequency) {
     loop_flags[2] = ActiveSound.useLength == 0;
     const int8_t* wave =
@@ -407,30 +504,65 @@ void RenderTable(uint8_t* buffer, int32_t frequency) {
     // 64-bit so that no frequency overflows the step arithmetic.
     const int64_t n = SAMPLE_RATE / (int64_t{frequency} * 32);
     const double q = SAMPLE_RATE / (frequency * 32.0) - static_cast<double>(n);
-    Carry carry{q, q};
-    CountDown stepCountDown;
-    stepCountDown.Load(n);
-    int p = 0;
-
-    RunWriter out(buffer);
     const int64_t cut = LengthCut();
-    int64_t i = 0;
-    out.Set(0, static_cast<uint8_t>(wave[p] + 128));
-    for (;;) {
-        if (i >= cut) {
-            out.SilenceFrom(i);
-            return;
-        }
-        const int64_t run = std::min({int64_t{RENDER_LENGTH} - i, cut - i, stepCountDown.left});
-        i += run;
-        if (stepCountDown.Advance(run)) {
-            p = (p + 1) % 32;
-            stepCountDown.Load(n + carry.Next());
-        }
-        if (i >= RENDER_LENGTH) break;
-        out.Set(i, static_cast<uint8_t>(wave[p] + 128));
+    const int64_t end = std::min<int64_t>(cut, RENDER_LENGTH);
+
+    // A step count-down loaded with 0 or less never acts: the first level holds throughout.
+    if (n <= 0) {
+        std::memset(buffer, static_cast<uint8_t>(wave[0] + 128), static_cast<size_t>(end));
+        std::memset(buffer + end, SILENCE, static_cast<size_t>(RENDER_LENGTH - end));
+        return;
     }
-    out.Flush(RENDER_LENGTH);
+
+    constexpr uint64_t ONE = uint64_t{1} << 52; // 1.0 on the accumulator's grid
+    const uint64_t Q = static_cast<uint64_t>(std::ldexp(q, 52));
+
+    int64_t i = 0;
+    // Writes one step of `length` samples at level p, stopping at `end`.
+    auto put = [&](int64_t length, int p) {
+        const int64_t stop = std::min(i + length, end);
+        const uint8_t v = static_cast<uint8_t>(wave[p] + 128);
+        if (stop - i <= 16) {
+            const uint64_t word = 0x0101010101010101ull * v;
+            std::memcpy(buffer + i, &word, 8);
+            std::memcpy(buffer + i + 8, &word, 8);
+        } else {
+            std::memset(buffer + i, v, static_cast<size_t>(stop - i));
+        }
+        i = stop;
+    };
+    uint64_t sum = Q;
+    auto reload = [&] {
+        sum += Q;
+        const uint64_t carry = sum >= ONE;
+        sum -= carry * ONE;
+        return n + static_cast<int64_t>(carry);
+    };
+
+    // The first cycle: its first step has no carry.
+    put(n, 0);
+    for (int p = 1; p < 32 && i < end; ++p) put(reload(), p);
+
+    // The accumulator values at which a cycle's carries change, sorted.
+    uint64_t splits[32];
+    for (uint64_t j = 1; j <= 32; ++j) splits[j - 1] = (ONE - (j * Q) % ONE) % ONE;
+    std::sort(std::begin(splits), std::end(splits));
+    int64_t seenAt[33];
+    std::fill(std::begin(seenAt), std::end(seenAt), -1);
+
+    while (i < end) {
+        const auto kind = std::upper_bound(std::begin(splits), std::end(splits), sum) - splits;
+        const int64_t length = 32 * n + static_cast<int64_t>((sum + 32 * Q) >> 52);
+        if (seenAt[kind] >= 0 && i + length <= end) {
+            std::memcpy(buffer + i, buffer + seenAt[kind], static_cast<size_t>(length));
+            i += length;
+            sum = (sum + 32 * Q) & (ONE - 1);
+            continue;
+        }
+        if (i + length <= end) seenAt[kind] = i;
+        for (int p = 0; p < 32 && i < end; ++p) put(reload(), p);
+    }
+    std::memset(buffer + end, SILENCE, static_cast<size_t>(RENDER_LENGTH - end));
 }
 
 // Sound type 3: levels drawn from the noise generator, held for 45056 / F samples each.
