@@ -1,0 +1,18 @@
+#include "platform/platform.h"
+
+#include <atomic>
+#include <cstdlib>
+
+namespace {
+std::atomic<Platform*> installed{nullptr};
+} // namespace
+
+Platform& platform() {
+    Platform* p = installed.load(std::memory_order_acquire);
+    if (!p) std::abort(); // a programming error: nothing was installed
+    return *p;
+}
+
+void SetPlatform(Platform* p) {
+    installed.store(p, std::memory_order_release);
+}
