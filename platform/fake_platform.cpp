@@ -2,6 +2,8 @@
 
 #include "platform/periodic_timer.h"
 
+#include <algorithm>
+
 FakePlatform::FakePlatform() = default;
 FakePlatform::~FakePlatform() = default;
 
@@ -56,10 +58,22 @@ void FakePlatform::FireTimer(int times) {
     for (int i = 0; i < times && tick; ++i) tick();
 }
 
+void FakePlatform::VoiceCreate(int voice, int bytes, int volumeHundredthsDb) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (voice < 0 || voice > 4 || bytes < 0) return;
+    voices[voice] = Voice{};
+    voices[voice].samples.assign(static_cast<size_t>(bytes), 128);
+    voices[voice].volume = volumeHundredthsDb;
+    audioLog.push_back("create " + std::to_string(voice) + " " + std::to_string(bytes) + " " +
+                       std::to_string(volumeHundredthsDb));
+}
+
 void FakePlatform::VoiceFill(int voice, const uint8_t* samples, int count) {
     std::lock_guard<std::mutex> lock(mutex);
-    if (voice < 0 || voice > 4) return;
-    voices[voice].samples.assign(samples, samples + count);
+    if (voice < 0 || voice > 4 || count < 0) return;
+    std::vector<uint8_t>& buffer = voices[voice].samples;
+    std::copy(samples, samples + std::min<size_t>(static_cast<size_t>(count), buffer.size()),
+              buffer.begin());
     ++voices[voice].fills;
     audioLog.push_back("fill " + std::to_string(voice) + " " + std::to_string(count));
 }

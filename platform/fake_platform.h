@@ -24,7 +24,8 @@ class FakePlatform : public Platform {
         int style;
     };
     struct Voice {
-        std::vector<uint8_t> samples; // as last filled
+        std::vector<uint8_t> samples; // the voice's buffer
+        int volume = 0;               // hundredths of a decibel
         bool playing = false, looping = false;
         int fills = 0, plays = 0, stops = 0;
     };
@@ -35,6 +36,7 @@ class FakePlatform : public Platform {
     void SetControlImage(int id, int bitmap) override;
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
+    void VoiceCreate(int voice, int bytes, int volumeHundredthsDb) override;
     void VoiceFill(int voice, const uint8_t* samples, int count) override;
     void VoicePlay(int voice, bool looping) override;
     void VoiceStop(int voice) override;
@@ -45,7 +47,8 @@ class FakePlatform : public Platform {
     std::map<int, std::string> texts;
     std::map<int, int> images;
     Voice voices[5];
-    std::vector<std::string> audioLog; // "fill 0 81664", "play 0 loop", "stop 4", ...
+    std::vector<std::string> audioLog; // "create 0 81664 -1000", "fill 0 81664", "play 0 loop",
+                                       // "stop 4", ...
     bool realTimer = false;            // run started timers on a real thread
     int timerPeriodMs = 0, timersStarted = 0, timersKilled = 0, liveTimerId = 0;
 

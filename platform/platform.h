@@ -42,7 +42,11 @@ class Platform {
 
     // ---- audio voices 0..4: fill-once buffers of unsigned 8-bit mono at 45056 Hz
     // (engine lock held). Without an audio device every call does nothing.
-    // Replaces voice `voice`'s samples; the voice must be stopped.
+    // Creates voice `voice` with a buffer of `bytes` samples (silence) and its volume in
+    // hundredths of a decibel (0 = full, -1000 = -10 dB).
+    virtual void VoiceCreate(int voice, int bytes, int volumeHundredthsDb) = 0;
+    // Copies `count` samples to the start of the voice's buffer (never past its end); the voice
+    // must be stopped.
     virtual void VoiceFill(int voice, const uint8_t* samples, int count) = 0;
     // Plays the voice from its current position, once or repeating the whole buffer.
     virtual void VoicePlay(int voice, bool looping) = 0;

@@ -11,6 +11,7 @@
 // fills whole runs of equal samples at once instead of computing every sample.
 #include "sound/synthesis.h"
 
+#include "sound/audio_output.h"
 #include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
 
@@ -641,4 +642,5 @@ void PrepareClick() {
     ActiveSound.useLength = 1;
     Render(2, current_render_buffer);
     std::memcpy(click_samples, current_render_buffer, CLICK_LENGTH);
+    FillChannel(CLICK_CHANNEL, click_samples, CLICK_LENGTH);
 }

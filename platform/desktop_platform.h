@@ -1,0 +1,44 @@
+// The real platform: audio voices on OpenAL Soft and the periodic timer on a thread of its
+// own. The editor window's services (controls, message boxes) join it with the Qt backend; until
+// then a message box is printed to standard error and answered Cancel, and control changes
+// are dropped.
+#pragma once
+
+#include "platform/openal/openal_voices.h"
+#include "platform/platform.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+class PeriodicTimer;
+
+class DesktopPlatform : public Platform {
+  public:
+    DesktopPlatform();
+    ~DesktopPlatform() override;
+
+    // Opens the default audio device; false when there is none and the voices stay silent.
+    bool OpenAudio() { return voices_.OpenDevice(); }
+    const OpenAlVoices& voices() const { return voices_; }
+
+    bool MessageBox(const std::string& text, const std::string& caption, int style) override;
+    void SetControlText(int, const std::string&) override {}
+    void SetControlImage(int, int) override {}
+    int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
+    void KillPeriodicTimer(int id) override;
+    void VoiceCreate(int voice, int bytes, int volume) override {
+        voices_.Create(voice, bytes, volume);
+    }
+    void VoiceFill(int voice, const uint8_t* samples, int count) override {
+        voices_.Fill(voice, samples, count);
+    }
+    void VoicePlay(int voice, bool looping) override { voices_.Play(voice, looping); }
+    void VoiceStop(int voice) override { voices_.Stop(voice); }
+
+  private:
+    OpenAlVoices voices_;
+    std::mutex timerMutex_;
+    std::map<int, std::unique_ptr<PeriodicTimer>> timers_;
+    int nextTimerId_ = 1;
+};

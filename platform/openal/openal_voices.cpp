@@ -1,0 +1,158 @@
+#include "platform/openal/openal_voices.h"
+
+#include <AL/al.h>
+#include <AL/alc.h>
+#include <AL/alext.h>
+#include <cstdarg>
+
+#include <alsa/error.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// ALSA reports a missing sound card on stderr; the program runs silent instead, quietly.
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// OpenAL Soft takes its period from its configuration file: the program ships alsoft.conf
+// beside its executable (256 x 2 frames, about 7 ms) and points OpenAL at it unless the user
+// chose a configuration of their own.
+void UseShippedConfiguration() {
+    if (std::getenv("ALSOFT_CONF")) return;
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return;
+    path[n] = '\0';
+    std::string dir(path);
+    dir.erase(dir.find_last_of('/') + 1);
+    const std::string conf = dir + "alsoft.conf";
+    if (access(conf.c_str(), R_OK) == 0) setenv("ALSOFT_CONF", conf.c_str(), 0);
+}
+
+void Quieten() {
+    setenv("ALSOFT_LOGLEVEL", "0", 0);
+    snd_lib_error_set_handler(IgnoreAlsaError);
+}
+
+} // namespace
+
+OpenAlVoices::~OpenAlVoices() {
+    Close();
+}
+
+bool OpenAlVoices::OpenDevice() {
+    Close();
+    Quieten();
+    UseShippedConfiguration();
+    device_ = alcOpenDevice(nullptr);
+    if (!device_) return false;
+    loopback_ = false;
+    return MakeContext(nullptr);
+}
+
+bool OpenAlVoices::OpenLoopback(int rate) {
+    Close();
+    Quieten();
+    if (!alcIsExtensionPresent(nullptr, "ALC_SOFT_loopback")) return false;
+    auto open = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(
+        alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
+    if (!open) return false;
+    device_ = open(nullptr);
+    if (!device_) return false;
+    loopback_ = true;
+    const int attributes[] = {ALC_FORMAT_CHANNELS_SOFT,
+                              ALC_MONO_SOFT,
+                              ALC_FORMAT_TYPE_SOFT,
+                              ALC_SHORT_SOFT,
+                              ALC_FREQUENCY,
+                              rate,
+                              0};
+    return MakeContext(attributes);
+}
+
+bool OpenAlVoices::MakeContext(const int* attributes) {
+    context_ = alcCreateContext(device_, attributes);
+    if (!context_ || !alcMakeContextCurrent(context_)) {
+        Close();
+        return false;
+    }
+    alGenSources(VOICES, sources_);
+    alGenBuffers(VOICES, buffers_);
+    for (int v = 0; v < VOICES; ++v) {
+        // The voices are not placed in space: no distance fall-off, no panning.
+        alSourcei(sources_[v], AL_SOURCE_RELATIVE, AL_TRUE);
+        alSource3f(sources_[v], AL_POSITION, 0.f, 0.f, 0.f);
+    }
+    return alGetError() == AL_NO_ERROR;
+}
+
+void OpenAlVoices::Close() {
+    if (context_) {
+        alcMakeContextCurrent(context_);
+        for (unsigned s : sources_) alSourceStop(s);
+        alDeleteSources(VOICES, sources_);
+        alDeleteBuffers(VOICES, buffers_);
+        alcMakeContextCurrent(nullptr);
+        alcDestroyContext(context_);
+        context_ = nullptr;
+    }
+    if (device_) alcCloseDevice(device_);
+    device_ = nullptr;
+    for (auto& s : samples_) s.clear();
+}
+
+void OpenAlVoices::Create(int voice, int bytes, int volumeHundredthsDb) {
+    if (silent() || voice < 0 || voice >= VOICES || bytes <= 0) return;
+    samples_[voice].assign(static_cast<size_t>(bytes), 128);
+    alSourceStop(sources_[voice]);
+    alSourcei(sources_[voice], AL_BUFFER, 0);
+    alBufferData(buffers_[voice], AL_FORMAT_MONO8, samples_[voice].data(), bytes, VOICE_RATE);
+    alSourcei(sources_[voice], AL_BUFFER, static_cast<ALint>(buffers_[voice]));
+    alSourcef(sources_[voice], AL_GAIN,
+              static_cast<float>(std::pow(10.0, volumeHundredthsDb / 2000.0)));
+}
+
+void OpenAlVoices::Fill(int voice, const uint8_t* samples, int count) {
+    if (silent() || voice < 0 || voice >= VOICES || count <= 0) return;
+    std::vector<uint8_t>& whole = samples_[voice];
+    std::copy(samples, samples + std::min<size_t>(static_cast<size_t>(count), whole.size()),
+              whole.begin());
+    // A buffer attached to a source cannot be refilled: detach, fill, attach again.
+    alSourceStop(sources_[voice]);
+    alSourcei(sources_[voice], AL_BUFFER, 0);
+    alBufferData(buffers_[voice], AL_FORMAT_MONO8, whole.data(), static_cast<ALsizei>(whole.size()),
+                 VOICE_RATE);
+    alSourcei(sources_[voice], AL_BUFFER, static_cast<ALint>(buffers_[voice]));
+}
+
+void OpenAlVoices::Play(int voice, bool looping) {
+    if (silent() || voice < 0 || voice >= VOICES) return;
+    alSourcei(sources_[voice], AL_LOOPING, looping ? AL_TRUE : AL_FALSE);
+    alSourcePlay(sources_[voice]);
+}
+
+void OpenAlVoices::Stop(int voice) {
+    if (silent() || voice < 0 || voice >= VOICES) return;
+    alSourceStop(sources_[voice]); // stopped at offset 0: the next play starts from the top
+}
+
+void OpenAlVoices::Render(int16_t* out, int frames) {
+    if (!loopback_ || silent() || frames <= 0) return;
+    static auto render = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(
+        alcGetProcAddress(device_, "alcRenderSamplesSOFT"));
+    if (render) render(device_, out, frames);
+}
+
+long long OpenAlVoices::LatencyNanoseconds() const {
+    if (!device_ || !alcIsExtensionPresent(device_, "ALC_SOFT_device_clock")) return -1;
+    auto get = reinterpret_cast<LPALCGETINTEGER64VSOFT>(
+        alcGetProcAddress(device_, "alcGetInteger64vSOFT"));
+    if (!get) return -1;
+    ALCint64SOFT value = -1;
+    get(device_, ALC_DEVICE_LATENCY_SOFT, 1, &value);
+    return static_cast<long long>(value);
+}

@@ -1,0 +1,153 @@
+// The five voices: what starting, stopping and the click ask of the platform, and, end to end
+// through OpenAL's loopback mixer, that a started note is heard at its pitch.
+#include "platform/fake_platform.h"
+#include "platform/openal/openal_voices.h"
+#include "sound/audio_output.h"
+#include "sound/instrument_bank.h"
+#include "sound/synthesis.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+class AudioOutput : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetPlatform(&fake);
+        InitSoundBank();
+        StartAudio();
+        fake.audioLog.clear();
+    }
+    void TearDown() override { SetPlatform(nullptr); }
+    // Renders and starts instrument 0 as sound type t at `hz`.
+    void Play(int t, int hz, int fade = 7) {
+        ActiveSound = {};
+        ActiveSound.soundType = t;
+        ActiveSound.testFrequency = hz;
+        ActiveSound.initVolume = 15;
+        ActiveSound.fade = fade;
+        ActiveSound.pitchBend = 7;
+        ActiveSound.waveform = 2;
+        SelectRenderBuffer(t);
+        RenderSound(t);
+        StartSound(t);
+    }
+    FakePlatform fake;
+};
+
+TEST_F(AudioOutput, VoicesAreCreatedWithTheirSizesAndVolumes) {
+    FakePlatform other;
+    SetPlatform(&other);
+    StartAudio();
+    EXPECT_EQ(other.audioLog,
+              (std::vector<std::string>{"create 0 81664 -1000", "create 1 81664 -1000",
+                                        "create 2 81664 -1000", "create 3 81664 -1000",
+                                        "create 4 40960 -100"}));
+    EXPECT_EQ(current_render_buffer, render_buffers[0]);
+}
+
+TEST_F(AudioOutput, StartSoundStopsFillsAndPlaysOncePerTick) {
+    Play(1, 440);
+    // Never started before: no stop reaches the platform.
+    EXPECT_EQ(fake.audioLog, (std::vector<std::string>{"fill 1 81664", "play 1 loop"}));
+    EXPECT_EQ(playing_flags[1].load(), 1);
+    EXPECT_EQ(sound_started[1].load(), 1);
+    // The voice holds the render less its last 256 samples.
+    EXPECT_TRUE(std::equal(render_buffers[1], render_buffers[1] + VOICE_LENGTH,
+                           fake.voices[1].samples.begin()));
+    // A second start of the same type in the same tick changes nothing.
+    fake.audioLog.clear();
+    Play(1, 880);
+    EXPECT_TRUE(fake.audioLog.empty());
+    ClearStartedFlags();
+    Play(1, 880, 9); // fades out: played once
+    EXPECT_EQ(fake.audioLog, (std::vector<std::string>{"stop 1", "fill 1 81664", "play 1 once"}));
+}
+
+TEST_F(AudioOutput, StopChannelOnlyStopsPlayingVoicesButAlwaysTheClick) {
+    StopChannel(2);
+    StopChannel(9);
+    StopChannel(-1);
+    EXPECT_TRUE(fake.audioLog.empty());
+    EXPECT_EQ(playing_flags[2].load(), 0);
+    Play(2, 262);
+    StopChannel(2);
+    EXPECT_EQ(playing_flags[2].load(), 0);
+    EXPECT_EQ(fake.audioLog.back(), "stop 2");
+    fake.audioLog.clear();
+    PlayClick();
+    PlayClick();
+    EXPECT_EQ(fake.audioLog,
+              (std::vector<std::string>{"stop 4", "play 4 once", "stop 4", "play 4 once"}));
+    StartSound(4);
+    StartSound(-1);
+    EXPECT_EQ(fake.audioLog.size(), 4u);
+}
+
+// Counts rising zero crossings of a signal around its mean.
+double MeasureHz(const std::vector<int16_t>& mix, int from, int count, int rate) {
+    double mean = 0;
+    for (int i = from; i < from + count; ++i) mean += mix[i];
+    mean /= count;
+    int first = -1, last = -1, crossings = 0;
+    for (int i = from + 1; i < from + count; ++i) {
+        if (mix[i - 1] < mean && mix[i] >= mean) {
+            if (first < 0) first = i;
+            last = i;
+            ++crossings;
+        }
+    }
+    return crossings < 2 ? 0 : (crossings - 1) * double(rate) / (last - first);
+}
+
+// The real OpenAL mixer, on its loopback device: no sound card needed.
+class LoopbackPlatform : public FakePlatform {
+  public:
+    OpenAlVoices voices;
+    void VoiceCreate(int v, int bytes, int volume) override { voices.Create(v, bytes, volume); }
+    void VoiceFill(int v, const uint8_t* s, int n) override { voices.Fill(v, s, n); }
+    void VoicePlay(int v, bool looping) override { voices.Play(v, looping); }
+    void VoiceStop(int v) override { voices.Stop(v); }
+};
+
+TEST(AudioLoopback, StartedNotesAreHeardAtTheirPitch) {
+    LoopbackPlatform loop;
+    constexpr int rate = 48000;
+    ASSERT_TRUE(loop.voices.OpenLoopback(rate));
+    SetPlatform(&loop);
+    InitSoundBank();
+    StartAudio();
+    for (int hz : {440, 262}) {
+        ClearStartedFlags();
+        ActiveSound = {};
+        ActiveSound.soundType = 1;
+        ActiveSound.testFrequency = hz;
+        ActiveSound.initVolume = 15;
+        ActiveSound.fade = 7;
+        ActiveSound.waveform = 2;
+        SelectRenderBuffer(1);
+        RenderSound(1);
+        StartSound(1);
+        std::vector<int16_t> mix(rate / 2);
+        loop.voices.Render(mix.data(), static_cast<int>(mix.size()));
+        EXPECT_NEAR(MeasureHz(mix, 2400, rate / 2 - 2400, rate), hz, hz * 0.01);
+        // Voices 0..3 play at -10 dB: a full-scale square reaches about a third of full scale.
+        int peak = 0;
+        for (int16_t v : mix) peak = std::max(peak, std::abs(int(v)));
+        EXPECT_GT(peak, 6000);
+        EXPECT_LT(peak, 16000);
+    }
+    // Stopped, the mix falls silent.
+    StopChannel(1);
+    std::vector<int16_t> mix(4800);
+    loop.voices.Render(mix.data(), static_cast<int>(mix.size()));
+    int peak = 0;
+    for (int16_t v : std::vector<int16_t>(mix.begin() + 2400, mix.end()))
+        peak = std::max(peak, std::abs(int(v)));
+    EXPECT_LT(peak, 100);
+    SetPlatform(nullptr);
+}
+
+} // namespace
