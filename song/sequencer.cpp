@@ -1,0 +1,211 @@
+#include "song/sequencer.h"
+
+#include "platform/platform.h"
+#include "song/song_model.h"
+#include "sound/audio_output.h"
+#include "sound/engine_lock.h"
+#include "sound/instrument_bank.h"
+#include "sound/synthesis.h"
+
+#include <mutex>
+
+std::atomic<int32_t> warmup_ticks{0};
+std::atomic<int32_t> countdown_image{0};
+std::atomic<int32_t> keyboard_reset_pending{0};
+int tick_timer_id = 0;
+
+namespace {
+
+constexpr auto kRelaxed = std::memory_order_relaxed;
+
+// What the channel loop asks of the rest of the tick.
+enum class RowEnd { Advance, Break, Stop };
+
+// Steps on to the next position after the last row or a pattern break. At the end of the song
+// the position wraps to 0 with looping on; with it off playback stops and the position stays on
+// the last one, so it never leaves the song or the position table.
+void NextPosition() {
+    int size = song_size.load(kRelaxed);
+    size = size < 1 ? 1 : (size > POSITION_COUNT ? POSITION_COUNT : size);
+    const int next = current_position.load(kRelaxed) + 1;
+    if (next >= 0 && next <= size - 1) {
+        current_position.store(next, kRelaxed);
+    } else if (song_loop.load(kRelaxed) == 1) {
+        current_position.store(0, kRelaxed);
+    } else {
+        current_position.store(size - 1, kRelaxed);
+        playing.store(0, kRelaxed);
+        song_play.store(0, kRelaxed);
+    }
+}
+
+// Metronome and count-down. Returns false when this tick plays no row.
+bool RunMetronome() {
+    if (metronome_enabled.load(kRelaxed) != 1) return true;
+    const int count = metronome_count.load(kRelaxed) + 1;
+    if (count >= metronome_step.load(kRelaxed)) {
+        {
+            std::lock_guard<std::mutex> lock(sound_engine_lock);
+            PlayClick();
+        }
+        metronome_count.store(0, kRelaxed);
+        const int left = countdown_left.load(kRelaxed);
+        if (left > 0) {
+            const int shown = left > 6 ? 6 : left;
+            countdown_image.store(COUNTDOWN_BITMAP_BASE - shown, kRelaxed);
+            countdown_left.store(left - 1, kRelaxed);
+            if (left - 1 != 0) return false;
+        }
+        return true;
+    }
+    metronome_count.store(count, kRelaxed);
+    return countdown_left.load(kRelaxed) <= 0;
+}
+
+// Starts one note cell on `channel`. Engine lock held.
+void PlayNote(int channel, Cell cell) {
+    // An instrument number without a bank entry is not played: loading it would leave the
+    // previous sound in place and play that instead.
+    if (cell.instrument >= INSTRUMENT_COUNT) return;
+    LoadActiveSound(cell.instrument, nullptr);
+    const int level = channel_level[channel].load(kRelaxed);
+    channel_level[channel].store(level + (level <= LEVEL_LOW ? LEVEL_RISE_LOW : LEVEL_RISE_HIGH),
+                                 kRelaxed);
+    SetNoteFrequency(cell.note);
+    const int t = ActiveSound.soundType;
+    SelectRenderBuffer(t);
+    RenderSound(t);
+    StartSound(t);
+}
+
+// The four channels of one row, highest first. Engine lock held.
+RowEnd PlayRow(int position, int row) {
+    for (int channel = CHANNEL_COUNT - 1; channel >= 0; --channel) {
+        if (channel_muted[channel].load(kRelaxed)) continue;
+        // A track number outside 0..31 reads as empty cells.
+        const Cell cell = GetCell(TrackAt(position, channel), row);
+        if (IsEmptyCell(cell)) continue;
+        if (!IsCommandCell(cell)) {
+            PlayNote(channel, cell);
+            continue;
+        }
+        switch (cell.instrument) {
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+            channel_level[channel].store(0, kRelaxed);
+            StopChannel(cell.instrument);
+            break;
+        case CMD_PATTERN_BREAK: return RowEnd::Break;
+        case CMD_STOP_MUSIC: return RowEnd::Stop;
+        default: break;
+        }
+    }
+    return RowEnd::Advance;
+}
+
+void StartTimerAt(int rowsPerSecond) {
+    const int period = 1000 / (rowsPerSecond < 1 ? 1 : rowsPerSecond);
+    tick_timer_id = platform().StartPeriodicTimer(period, SequencerTick);
+}
+
+void SetUpCountdown() {
+    metronome_count.store(3, kRelaxed);
+    if (!record_enabled) return;
+    if (countdown_start == 1) {
+        play_armed.store(0, kRelaxed);
+        countdown_left.store(0, kRelaxed);
+    } else {
+        countdown_left.store(countdown_start, kRelaxed);
+    }
+}
+
+} // namespace
+
+void SequencerTick() {
+    if (warmup_ticks.load(kRelaxed) < WARMUP_TICKS) {
+        warmup_ticks.fetch_add(1, kRelaxed);
+        playing.store(0, kRelaxed);
+        song_play.store(0, kRelaxed);
+        keyboard_reset_pending.store(1, kRelaxed);
+    }
+    if (!playing.load(kRelaxed) || !play_armed.load(kRelaxed)) return;
+    if (!RunMetronome()) return;
+    countdown_left.store(0, kRelaxed);
+
+    const int position = current_position.load(kRelaxed);
+    const int row = current_row.load(kRelaxed);
+    RowEnd end;
+    {
+        // One hold for the whole row: a note played from the keyboard in the middle of the row
+        // cannot clear the started flags between two channels, so the first note of each sound
+        // type stays the one heard.
+        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        ClearStartedFlags();
+        end = PlayRow(position, row);
+        if (end == RowEnd::Advance) ClearStartedFlags();
+    }
+
+    switch (end) {
+    case RowEnd::Break:
+        current_row.store(0, kRelaxed);
+        if (song_play.load(kRelaxed)) NextPosition();
+        return;
+    case RowEnd::Stop:
+        // Pattern play stops here as well: without it the row would replay on every tick.
+        playing.store(0, kRelaxed);
+        song_play.store(0, kRelaxed);
+        return;
+    case RowEnd::Advance: break;
+    }
+
+    if (row + 1 < TRACK_ROWS) {
+        current_row.store(static_cast<int16_t>(row + 1), kRelaxed);
+        return;
+    }
+    current_row.store(0, kRelaxed);
+    if (!song_play.load(kRelaxed)) return;
+    NextPosition();
+}
+
+void RestartTickTimer() {
+    KillTickTimer();
+    StartTimerAt(tempo);
+}
+
+void KillTickTimer() {
+    if (tick_timer_id == 0) return;
+    platform().KillPeriodicTimer(tick_timer_id);
+    tick_timer_id = 0;
+}
+
+void ApplyTickRequests() {
+    const int bitmap = countdown_image.exchange(0, kRelaxed);
+    if (bitmap != 0) platform().SetControlImage(COUNTDOWN_BUTTON, bitmap);
+}
+
+void StartSongPlay() {
+    current_row.store(0, kRelaxed);
+    play_armed.store(1, kRelaxed);
+    playing.store(1, kRelaxed);
+    song_play.store(1, kRelaxed);
+    SetUpCountdown();
+}
+
+void StartPatternPlay() {
+    song_play.store(0, kRelaxed);
+    play_armed.store(1, kRelaxed);
+    playing.store(1, kRelaxed);
+    SetUpCountdown();
+}
+
+void StopPlay() {
+    {
+        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        for (int t = 0; t < SOUND_TYPE_COUNT; ++t) StopChannel(t);
+    }
+    playing.store(0, kRelaxed);
+    song_play.store(0, kRelaxed);
+    song_display.redrawPatternView();
+}
