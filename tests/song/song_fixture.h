@@ -1,0 +1,55 @@
+// A fresh song, bank, audio output and fake platform for each test, with the display hooks
+// counting their calls.
+#pragma once
+
+#include "platform/fake_platform.h"
+#include "song/sequencer.h"
+#include "song/song_model.h"
+#include "sound/audio_output.h"
+#include "sound/engine_lock.h"
+#include "sound/instrument_bank.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+struct DisplayCalls {
+    static inline int redraws = 0, selectors = 0, titles = 0, infos = 0, settings = 0;
+};
+
+class SongFixture : public ::testing::Test {
+  protected:
+    FakePlatform fake;
+
+    void SetUp() override {
+        SetPlatform(&fake);
+        ResetSong();
+        DisplayCalls::redraws = DisplayCalls::selectors = DisplayCalls::titles = 0;
+        DisplayCalls::infos = DisplayCalls::settings = 0;
+        song_display = {[] { ++DisplayCalls::redraws; }, [] { ++DisplayCalls::infos; },
+                        [] { ++DisplayCalls::selectors; }, [] { ++DisplayCalls::titles; },
+                        [] { ++DisplayCalls::settings; }};
+        metronome_enabled = 0;
+        metronome_step = 4;
+        record_enabled = 0;
+        countdown_start = 5;
+        warmup_ticks = WARMUP_TICKS;
+        countdown_image = 0;
+        keyboard_reset_pending = 0;
+        tick_timer_id = 0;
+        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        InitSoundBank();
+        StartAudio();
+    }
+
+    void TearDown() override {
+        KillTickTimer();
+        ResetSongDisplay();
+        SetPlatform(nullptr);
+    }
+
+    int CountLog(const std::string& entry) {
+        return static_cast<int>(std::count(fake.audioLog.begin(), fake.audioLog.end(), entry));
+    }
+};
