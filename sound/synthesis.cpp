@@ -244,10 +244,21 @@ uint8_t SampleByte(double v) {
     return static_cast<uint8_t>(static_cast<int64_t>(v));
 }
 
+// Writes `length` (> 0) samples of `value`. Short runs are written as two 8-byte words: the
+// bytes past the run's end are overwritten by the runs that follow, or land in the buffer's
+// slack.
+void FillRun(uint8_t* at, uint8_t value, int64_t length) {
+    if (length > 16) {
+        std::memset(at, value, static_cast<size_t>(length));
+    } else {
+        const uint64_t word = 0x0101010101010101ull * value;
+        std::memcpy(at, &word, 8);
+        std::memcpy(at + 8, &word, 8);
+    }
+}
+
 // Writes the buffer in runs of equal samples; a run is only written when its value ends, so
-// runs of the same value that follow each other are filled at once. Short runs are written as
-// two 8-byte words: the bytes past the run's end are overwritten by the runs that follow, or
-// land in the buffer's slack.
+// runs of the same value that follow each other are filled at once.
 class RunWriter {
   public:
     explicit RunWriter(uint8_t* buffer) : buffer_(buffer) {}
@@ -257,16 +268,15 @@ class RunWriter {
         value_ = value;
     }
     void Flush(int64_t to) {
-        const int64_t length = to - start_;
-        if (length > 16) {
-            std::memset(buffer_ + start_, value_, static_cast<size_t>(length));
-        } else if (length > 0) {
-            const uint64_t word = 0x0101010101010101ull * value_;
-            std::memcpy(buffer_ + start_, &word, 8);
-            std::memcpy(buffer_ + start_ + 8, &word, 8);
-        }
+        if (to > start_) FillRun(buffer_ + start_, value_, to - start_);
         start_ = to;
     }
+    // For callers that wrote up to `at` themselves: the run in progress starts there.
+    void Restart(int64_t at, uint8_t value) {
+        start_ = at;
+        value_ = value;
+    }
+    uint8_t* data() { return buffer_; }
     // Writes everything before `at`, then repeats the `period` samples before `at` until
     // `length` more samples are written. The run in progress goes on after them.
     void RepeatPeriod(int64_t at, int64_t period, int64_t length) {
@@ -522,14 +532,7 @@ void RenderTable(uint8_t* buffer, int32_t frequency) {
     // Writes one step of `length` samples at level p, stopping at `end`.
     auto put = [&](int64_t length, int p) {
         const int64_t stop = std::min(i + length, end);
-        const uint8_t v = static_cast<uint8_t>(wave[p] + 128);
-        if (stop - i <= 16) {
-            const uint64_t word = 0x0101010101010101ull * v;
-            std::memcpy(buffer + i, &word, 8);
-            std::memcpy(buffer + i + 8, &word, 8);
-        } else {
-            std::memset(buffer + i, v, static_cast<size_t>(stop - i));
-        }
+        FillRun(buffer + i, static_cast<uint8_t>(wave[p] + 128), stop - i);
         i = stop;
     };
     uint64_t sum = Q;
@@ -582,6 +585,29 @@ void RenderNoise(uint8_t* buffer, int32_t frequency) {
         if (i >= cut) {
             out.SilenceFrom(i);
             return;
+        }
+        // Hold steps that act before the next envelope step, the cut and the end share one
+        // amplitude, so each draw only picks one of two levels: write them straight off.
+        const int64_t stop =
+            std::min({int64_t{RENDER_LENGTH}, cut,
+                      envelope.countDown.left == NEVER ? NEVER : i + envelope.countDown.left});
+        if (holdCountDown.left != NEVER && i + holdCountDown.left < stop) {
+            const double swing = envelope.amplitude * 5.08;
+            const uint8_t low = SampleByte(128 - swing), high = SampleByte(128 + swing);
+            const int64_t from = i;
+            i += holdCountDown.left;
+            out.Flush(i);
+            for (;;) {
+                const bool odd = NoiseDraw() & 1;
+                level = odd ? 128 - swing : 128 + swing;
+                if (i + hold >= stop) break; // the next hold step is not before `stop`
+                FillRun(out.data() + i, odd ? low : high, hold);
+                i += hold;
+            }
+            holdCountDown.Load(hold);
+            if (envelope.countDown.left != NEVER) envelope.countDown.left -= i - from;
+            out.Restart(i, SampleByte(level));
+            continue;
         }
         const int64_t run = std::min(
             {int64_t{RENDER_LENGTH} - i, cut - i, envelope.countDown.left, holdCountDown.left});
