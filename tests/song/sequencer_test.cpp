@@ -173,24 +173,14 @@ TEST_F(Tick, HighestChannelWinsEachSoundType) {
     EXPECT_EQ(Fills(0), fillsBefore + 1);
     EXPECT_EQ(channel_level[3], LEVEL_RISE_LOW);
     EXPECT_EQ(channel_level[1], LEVEL_RISE_LOW); // the unheard note still moves its meter
+    channel_level[1] = LEVEL_LOW + 1;            // above 1500 a meter rises less
     // The flags are cleared after the row, so the next row plays again.
     SequencerTick();
     SetCell(1, 1, Cell{2, 22});
     current_row = 1;
     SequencerTick();
     EXPECT_EQ(Fills(0), fillsBefore + 2);
-}
-
-TEST_F(Tick, LevelsRiseLessWhenHigh) {
-    SetCell(0, 0, Cell{0, 10});
-    channel_level[0] = 1500;
-    Play(0, 0);
-    SequencerTick();
-    EXPECT_EQ(channel_level[0], 1500 + LEVEL_RISE_LOW);
-    channel_level[0] = 1501;
-    Play(0, 0);
-    SequencerTick();
-    EXPECT_EQ(channel_level[0], 1501 + LEVEL_RISE_HIGH);
+    EXPECT_EQ(channel_level[1], LEVEL_LOW + 1 + LEVEL_RISE_HIGH);
 }
 
 TEST_F(Tick, MetronomeCountsDownBeforeTheFirstRow) {
