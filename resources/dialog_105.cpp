@@ -14,11 +14,11 @@ constexpr uint32_t PATTERN_BOX = CTL_CENTRED | CTL_SUNKEN; // four rows above or
 constexpr uint32_t TRACK_LIST = CTL_COMBO_LIST | CTL_SORTED;
 
 constexpr ControlTemplate CONTROLS[] = {
-    // Decoration. A picture's rectangle is its bitmap's pixel size at base units 7 x 18 px,
-    // rounded up.
-    {NO, Picture, 7, 8, 64, 60, "", 0, 138},
-    {NO, Picture, 59, 13, 62, 31, "", 0, 145}, // clef and staff, behind the level meters
-    {NO, Picture, 57, 56, 102, 9, "", 0, 144}, // the words "Music Editing System."
+    // Decoration. A picture's rectangle is its bitmap's pixel size at REFERENCE_BASE_UNITS,
+    // rounded up to whole dialog units.
+    {NO, Picture, 7, 8, 50, 60, "", 0, 138},
+    {NO, Picture, 59, 13, 48, 31, "", 0, 145}, // clef and staff, behind the level meters
+    {NO, Picture, 57, 56, 80, 9, "", 0, 144},  // the words "Music Editing System."
     {NO, GroupBox, 4, 98, 135, 66, "Song information", 0, 0},
     {NO, GroupBox, 140, 3, 160, 120, "", 0, 0},  // around the pattern view
     {NO, GroupBox, 140, 124, 160, 38, "", 0, 0}, // around the instrument and transport

@@ -2,6 +2,7 @@
 
 #include "resources/dialog_units.h"
 
+#include <cmath>
 #include <cstdint>
 
 namespace {
@@ -20,6 +21,12 @@ int ScaleRounded(int units, int base, int divisor) {
 int AverageCharWidth(int sampleWidthPx) {
     const int width = (sampleWidthPx / 26 + 1) / 2;
     return width < 1 ? 1 : width;
+}
+
+int FontHeight(double exactAscentPlusDescent) {
+    // A sum a hair above a whole number (floating-point noise) counts as that number.
+    const double height = std::ceil(exactAscentPlusDescent - 1e-6);
+    return height < 1 ? 1 : static_cast<int>(height);
 }
 
 int DialogXToPixels(int units, DialogBaseUnits base) {

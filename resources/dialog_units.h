@@ -19,8 +19,13 @@
 // The dialog font's metrics in pixels.
 struct DialogBaseUnits {
     int charWidth;  // average character width (see AverageCharWidth)
-    int charHeight; // font height: ascent plus descent
+    int charHeight; // font height: ascent plus descent (see FontHeight)
 };
+
+// Base units of the dialog font "Times New Roman" 12 point on a 96-dpi screen, for which the
+// bitmaps were drawn: at these metrics a dialog unit is 2.25 px both ways and every button
+// bitmap fits its button. An image scales by charWidth / 9 across and charHeight / 18 down.
+constexpr DialogBaseUnits REFERENCE_BASE_UNITS = {9, 18};
 
 // The text whose rendered width gives the average character width: the 52 letters.
 constexpr const char AVERAGE_WIDTH_SAMPLE[] =
@@ -29,6 +34,10 @@ constexpr const char AVERAGE_WIDTH_SAMPLE[] =
 // Average character width from the width in pixels of AVERAGE_WIDTH_SAMPLE: (w / 26 + 1) / 2 in
 // integers, the width of one letter rounded to the nearest pixel. Never below 1.
 int AverageCharWidth(int sampleWidthPx);
+
+// Font height in whole pixels from the exact ascent plus descent (fractional metrics): rounded
+// up, as the font's cell must hold both. Never below 1.
+int FontHeight(double exactAscentPlusDescent);
 
 // Horizontal and vertical dialog units to pixels.
 int DialogXToPixels(int units, DialogBaseUnits base);
