@@ -25,6 +25,14 @@ class DesktopPlatform : public Platform {
     bool MessageBox(const std::string& text, const std::string& caption, int style) override;
     void SetControlText(int, const std::string&) override {}
     void SetControlImage(int, int) override {}
+    std::string OpenFileDialog(const std::string&, const std::string&,
+                               const std::string&) override {
+        return "";
+    }
+    std::string SaveFileDialog(const std::string&, const std::string&,
+                               const std::string&) override {
+        return "";
+    }
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
     void VoiceCreate(int voice, int bytes, int volume) override {

@@ -26,6 +26,27 @@ void FakePlatform::SetControlImage(int id, int bitmap) {
     images[id] = bitmap;
 }
 
+static std::string NextPath(std::deque<std::string>& paths) {
+    if (paths.empty()) return "";
+    std::string path = paths.front();
+    paths.pop_front();
+    return path;
+}
+
+std::string FakePlatform::OpenFileDialog(const std::string& title, const std::string& description,
+                                         const std::string& pattern) {
+    std::lock_guard<std::mutex> lock(mutex);
+    dialogs.push_back("open|" + title + "|" + description + "|" + pattern);
+    return NextPath(dialogPaths);
+}
+
+std::string FakePlatform::SaveFileDialog(const std::string& title, const std::string& description,
+                                         const std::string& pattern) {
+    std::lock_guard<std::mutex> lock(mutex);
+    dialogs.push_back("save|" + title + "|" + description + "|" + pattern);
+    return NextPath(dialogPaths);
+}
+
 int FakePlatform::StartPeriodicTimer(int periodMs, std::function<void()> tick) {
     std::lock_guard<std::mutex> lock(mutex);
     ++timersStarted;

@@ -34,6 +34,10 @@ class FakePlatform : public Platform {
     bool MessageBox(const std::string& text, const std::string& caption, int style) override;
     void SetControlText(int id, const std::string& text) override;
     void SetControlImage(int id, int bitmap) override;
+    std::string OpenFileDialog(const std::string& title, const std::string& description,
+                               const std::string& pattern) override;
+    std::string SaveFileDialog(const std::string& title, const std::string& description,
+                               const std::string& pattern) override;
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
     void VoiceCreate(int voice, int bytes, int volumeHundredthsDb) override;
@@ -44,6 +48,10 @@ class FakePlatform : public Platform {
     // ---- for tests (lock-protected, any thread)
     std::vector<Box> boxes;   // every message box shown, in order
     std::deque<bool> answers; // answers for the next boxes; OK when empty
+    // Paths the next file dialogs return ("" = cancelled; cancelled when empty), and every
+    // dialog shown as "open|title|description|pattern" or "save|...".
+    std::deque<std::string> dialogPaths;
+    std::vector<std::string> dialogs;
     std::map<int, std::string> texts;
     std::map<int, int> images;
     Voice voices[5];

@@ -31,6 +31,13 @@ class Platform {
     virtual void SetControlText(int id, const std::string& text) = 0;
     // Puts bitmap resource `bitmap` on button `id`.
     virtual void SetControlImage(int id, int bitmap) = 0;
+    // The open or save file dialog with its title and one filter ("description", "*.ext").
+    // Returns the chosen path, or an empty string when the user cancelled. A name typed without
+    // an extension gets the filter's.
+    virtual std::string OpenFileDialog(const std::string& title, const std::string& description,
+                                       const std::string& pattern) = 0;
+    virtual std::string SaveFileDialog(const std::string& title, const std::string& description,
+                                       const std::string& pattern) = 0;
 
     // ---- periodic timer (any thread)
     // Calls `tick` every `periodMs` milliseconds on a thread of its own, on absolute deadlines,

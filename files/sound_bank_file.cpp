@@ -1,0 +1,49 @@
+#include "files/sound_bank_file.h"
+
+#include "files/file_io.h"
+#include "platform/platform.h"
+#include "sound/engine_lock.h"
+#include "sound/instrument_bank.h"
+
+#include <mutex>
+
+namespace {
+constexpr char BANK_DIALOG_FILTER[] = ".FMS Sound bank (*.FMS)";
+constexpr char BANK_DIALOG_PATTERN[] = "*.fms";
+} // namespace
+
+SongFileResult WriteSoundBankFile(const std::string& path) {
+    uint8_t bytes[SOUND_BANK_SIZE];
+    {
+        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        for (int k = 0; k < INSTRUMENT_COUNT; ++k)
+            EncodeInstrument(SoundBank[k], bytes + INSTRUMENT_RECORD_SIZE * k);
+    }
+    const bool written = WriteFileSafely(
+        path, [&](std::FILE* f) { return std::fwrite(bytes, 1, sizeof bytes, f) == sizeof bytes; });
+    return written ? SongFileResult::Done : SongFileResult::WriteFailed;
+}
+
+SongFileResult ReadSoundBankFile(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    if (!ReadFilePrefix(path, SOUND_BANK_SIZE + 1, bytes)) return SongFileResult::CannotOpen;
+    if (bytes.size() != SOUND_BANK_SIZE) return SongFileResult::Damaged;
+    Instrument bank[INSTRUMENT_COUNT];
+    for (int k = 0; k < INSTRUMENT_COUNT; ++k)
+        DecodeInstrument(bytes.data() + INSTRUMENT_RECORD_SIZE * k, bank[k]);
+    std::lock_guard<std::mutex> lock(sound_engine_lock);
+    for (int k = 0; k < INSTRUMENT_COUNT; ++k) SoundBank[k] = bank[k];
+    return SongFileResult::Done;
+}
+
+SongFileResult SaveSoundBank() {
+    const std::string path =
+        platform().SaveFileDialog("FM Samples Saver", BANK_DIALOG_FILTER, BANK_DIALOG_PATTERN);
+    return path.empty() ? SongFileResult::Cancelled : WriteSoundBankFile(path);
+}
+
+SongFileResult LoadSoundBank() {
+    const std::string path =
+        platform().OpenFileDialog("FM Samples Loader", BANK_DIALOG_FILTER, BANK_DIALOG_PATTERN);
+    return path.empty() ? SongFileResult::Cancelled : ReadSoundBankFile(path);
+}
