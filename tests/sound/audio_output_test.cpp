@@ -102,6 +102,16 @@ double MeasureHz(const std::vector<int16_t>& mix, int from, int count, int rate)
     return crossings < 2 ? 0 : (crossings - 1) * double(rate) / (last - first);
 }
 
+// Mixes `skip` frames, then returns the loudest of the next `count`.
+int Peak(OpenAlVoices& voices, int skip, int count) {
+    std::vector<int16_t> mix(static_cast<size_t>(std::max(skip, count)));
+    voices.Render(mix.data(), skip);
+    voices.Render(mix.data(), count);
+    int peak = 0;
+    for (int i = 0; i < count; ++i) peak = std::max(peak, std::abs(int(mix[i])));
+    return peak;
+}
+
 // The real OpenAL mixer, on its loopback device: no sound card needed.
 class LoopbackPlatform : public FakePlatform {
   public:
@@ -141,12 +151,41 @@ TEST(AudioLoopback, StartedNotesAreHeardAtTheirPitch) {
     }
     // Stopped, the mix falls silent.
     StopChannel(1);
-    std::vector<int16_t> mix(4800);
-    loop.voices.Render(mix.data(), static_cast<int>(mix.size()));
-    int peak = 0;
-    for (int16_t v : std::vector<int16_t>(mix.begin() + 2400, mix.end()))
-        peak = std::max(peak, std::abs(int(v)));
-    EXPECT_LT(peak, 100);
+    EXPECT_LT(Peak(loop.voices, rate / 10, rate / 20), 100);
+    SetPlatform(nullptr);
+}
+
+TEST(AudioLoopback, LoopingVoicesGoOnAndOnceVoicesEnd) {
+    LoopbackPlatform loop;
+    constexpr int rate = 48000;
+    ASSERT_TRUE(loop.voices.OpenLoopback(rate));
+    SetPlatform(&loop);
+    InitSoundBank();
+    StartAudio();
+    auto start = [](int useLength) {
+        ClearStartedFlags();
+        ActiveSound = {};
+        ActiveSound.soundType = 1;
+        ActiveSound.testFrequency = 440;
+        ActiveSound.initVolume = 15;
+        ActiveSound.fade = 7;
+        ActiveSound.useLength = useLength;
+        ActiveSound.lengthSeconds = 2.0; // longer than the buffer: it sounds to its end
+        ActiveSound.waveform = 2;
+        SelectRenderBuffer(1);
+        RenderSound(1);
+        StartSound(1);
+    };
+    // A sustained note loops: still sounding after 3 s.
+    start(0);
+    EXPECT_EQ(loop_flags[1], 1);
+    EXPECT_GT(Peak(loop.voices, 3 * rate, rate / 10), 6000);
+    // With "Use Length" it plays once: 81,664 samples at 45056 Hz last 1.8125 s, then silence.
+    StopChannel(1);
+    start(1);
+    EXPECT_EQ(loop_flags[1], 0);
+    EXPECT_GT(Peak(loop.voices, rate * 17 / 10, rate / 20), 6000); // 1.70 .. 1.75 s
+    EXPECT_LT(Peak(loop.voices, rate / 10, rate / 10), 100);       // 1.85 .. 1.95 s
     SetPlatform(nullptr);
 }
 
