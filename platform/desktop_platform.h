@@ -22,9 +22,30 @@ class DesktopPlatform : public Platform {
     bool OpenAudio() { return voices_.OpenDevice(); }
     const OpenAlVoices& voices() const { return voices_; }
 
+    // Window services: there is no window yet. Message boxes print to standard error and
+    // answer Cancel; everything else does nothing.
+    void CreateDialog(int, DialogEvents*) override {}
+    void RunModalDialog(int, DialogEvents*) override {}
+    void EndDialog(int) override {}
+    void SetDialogTitle(int, const std::string&) override {}
+    void StartWindowTimer(int, int) override {}
+    void SetControlText(int, int, const std::string&) override {}
+    std::string GetControlText(int, int) override { return ""; }
+    void SetControlImage(int, int, int) override {}
+    void SetScrollRange(int, int, int, int) override {}
+    void SetScrollPosition(int, int, int) override {}
+    void ComboReset(int, int) override {}
+    void ComboAdd(int, int, const std::string&) override {}
+    void ComboSelect(int, int, int) override {}
+    int ComboSelection(int, int) override { return -1; }
+    void EnableControl(int, int, bool) override {}
+    void SetChecked(int, int, bool) override {}
+    bool IsChecked(int, int) override { return false; }
+    void SetFocus(int, int) override {}
+    void SetControlColors(int, int, Rgb, Rgb) override {}
+    void SetToolTip(int, int, const std::string&) override {}
+    void PaintRows(int, int, const Rgb*, int) override {}
     bool MessageBox(const std::string& text, const std::string& caption, int style) override;
-    void SetControlText(int, const std::string&) override {}
-    void SetControlImage(int, int) override {}
     std::string OpenFileDialog(const std::string&, const std::string&,
                                const std::string&) override {
         return "";
@@ -33,6 +54,11 @@ class DesktopPlatform : public Platform {
                                const std::string&) override {
         return "";
     }
+    int RunEventLoop(std::function<void()>) override { return 0; }
+    void Quit(int) override {}
+    bool OpenMidiInput(DialogEvents*) override { return false; }
+    void CloseMidiInput() override {}
+    bool IsKeyDown(int) override { return false; }
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
     void VoiceCreate(int voice, int bytes, int volume) override {

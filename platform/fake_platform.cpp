@@ -8,7 +8,7 @@ FakePlatform::FakePlatform() = default;
 FakePlatform::~FakePlatform() = default;
 
 bool FakePlatform::MessageBox(const std::string& text, const std::string& caption, int style) {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     boxes.push_back({text, caption, style});
     if (answers.empty()) return true;
     const bool answer = answers.front();
@@ -16,14 +16,140 @@ bool FakePlatform::MessageBox(const std::string& text, const std::string& captio
     return answer;
 }
 
-void FakePlatform::SetControlText(int id, const std::string& text) {
-    std::lock_guard<std::mutex> lock(mutex);
-    texts[id] = text;
+FakePlatform::Control& FakePlatform::control(int dialog, int id) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    return controls[{dialog, id}];
 }
 
-void FakePlatform::SetControlImage(int id, int bitmap) {
-    std::lock_guard<std::mutex> lock(mutex);
-    images[id] = bitmap;
+void FakePlatform::CreateDialog(int dialog, DialogEvents* events) {
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
+        openDialogs[dialog] = events;
+    }
+    if (events) events->OnInit();
+}
+
+void FakePlatform::RunModalDialog(int dialog, DialogEvents* events) {
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
+        modalRuns.push_back(dialog);
+    }
+    if (events) events->OnInit();
+}
+
+void FakePlatform::EndDialog(int dialog) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    openDialogs.erase(dialog);
+}
+
+void FakePlatform::SetDialogTitle(int dialog, const std::string& title) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    titles[dialog] = title;
+}
+
+void FakePlatform::StartWindowTimer(int dialog, int periodMs) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    windowTimers[dialog] = periodMs;
+}
+
+void FakePlatform::SetControlText(int dialog, int id, const std::string& text) {
+    control(dialog, id).text = text;
+}
+
+std::string FakePlatform::GetControlText(int dialog, int id) {
+    return control(dialog, id).text;
+}
+
+void FakePlatform::SetControlImage(int dialog, int id, int bitmap) {
+    control(dialog, id).image = bitmap;
+}
+
+void FakePlatform::SetScrollRange(int dialog, int id, int minimum, int maximum) {
+    Control& c = control(dialog, id);
+    c.minimum = minimum;
+    c.maximum = maximum;
+}
+
+void FakePlatform::SetScrollPosition(int dialog, int id, int position) {
+    control(dialog, id).position = position;
+}
+
+void FakePlatform::ComboReset(int dialog, int id) {
+    Control& c = control(dialog, id);
+    c.entries.clear();
+    c.selection = -1;
+}
+
+void FakePlatform::ComboAdd(int dialog, int id, const std::string& text) {
+    control(dialog, id).entries.push_back(text);
+}
+
+void FakePlatform::ComboSelect(int dialog, int id, int index) {
+    Control& c = control(dialog, id);
+    c.selection = (index >= 0 && index < static_cast<int>(c.entries.size())) ? index : -1;
+}
+
+int FakePlatform::ComboSelection(int dialog, int id) {
+    return control(dialog, id).selection;
+}
+
+void FakePlatform::EnableControl(int dialog, int id, bool enabled) {
+    control(dialog, id).enabled = enabled;
+}
+
+void FakePlatform::SetChecked(int dialog, int id, bool checked) {
+    control(dialog, id).checked = checked;
+}
+
+bool FakePlatform::IsChecked(int dialog, int id) {
+    return control(dialog, id).checked;
+}
+
+void FakePlatform::SetFocus(int dialog, int id) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    focus = {dialog, id};
+}
+
+void FakePlatform::SetControlColors(int dialog, int id, Rgb text, Rgb background) {
+    Control& c = control(dialog, id);
+    c.textColor = text;
+    c.background = background;
+}
+
+void FakePlatform::SetToolTip(int dialog, int id, const std::string& text) {
+    control(dialog, id).toolTip = text;
+}
+
+void FakePlatform::PaintRows(int dialog, int id, const Rgb* rows, int count) {
+    control(dialog, id).rows.assign(rows, rows + count);
+}
+
+int FakePlatform::RunEventLoop(std::function<void()> pass) {
+    for (int i = 0; i < loopPasses && quitCode < 0; ++i) pass();
+    return quitCode < 0 ? 0 : quitCode;
+}
+
+void FakePlatform::Quit(int code) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    quitCode = code;
+}
+
+bool FakePlatform::OpenMidiInput(DialogEvents* events) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    if (!midiAvailable) return false;
+    midiTarget = events;
+    return true;
+}
+
+void FakePlatform::CloseMidiInput() {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    midiTarget = nullptr;
+}
+
+bool FakePlatform::IsKeyDown(int virtualKey) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    auto it = keysDown.find(virtualKey);
+    return it != keysDown.end() && it->second;
 }
 
 static std::string NextPath(std::deque<std::string>& paths) {
@@ -35,20 +161,20 @@ static std::string NextPath(std::deque<std::string>& paths) {
 
 std::string FakePlatform::OpenFileDialog(const std::string& title, const std::string& description,
                                          const std::string& pattern) {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     dialogs.push_back("open|" + title + "|" + description + "|" + pattern);
     return NextPath(dialogPaths);
 }
 
 std::string FakePlatform::SaveFileDialog(const std::string& title, const std::string& description,
                                          const std::string& pattern) {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     dialogs.push_back("save|" + title + "|" + description + "|" + pattern);
     return NextPath(dialogPaths);
 }
 
 int FakePlatform::StartPeriodicTimer(int periodMs, std::function<void()> tick) {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     ++timersStarted;
     timerPeriodMs = periodMs;
     liveTimerId = timersStarted;
@@ -60,7 +186,7 @@ int FakePlatform::StartPeriodicTimer(int periodMs, std::function<void()> tick) {
 void FakePlatform::KillPeriodicTimer(int id) {
     std::unique_ptr<PeriodicTimer> stopping;
     {
-        std::lock_guard<std::mutex> lock(mutex);
+        std::lock_guard<std::recursive_mutex> lock(mutex);
         ++timersKilled;
         if (id != liveTimerId) return;
         liveTimerId = 0;
@@ -73,14 +199,14 @@ void FakePlatform::KillPeriodicTimer(int id) {
 void FakePlatform::FireTimer(int times) {
     std::function<void()> tick;
     {
-        std::lock_guard<std::mutex> lock(mutex);
+        std::lock_guard<std::recursive_mutex> lock(mutex);
         tick = tick_;
     }
     for (int i = 0; i < times && tick; ++i) tick();
 }
 
 void FakePlatform::VoiceCreate(int voice, int bytes, int volumeHundredthsDb) {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     if (voice < 0 || voice > 4 || bytes < 0) return;
     voices[voice] = Voice{};
     voices[voice].samples.assign(static_cast<size_t>(bytes), 128);
@@ -90,7 +216,7 @@ void FakePlatform::VoiceCreate(int voice, int bytes, int volumeHundredthsDb) {
 }
 
 void FakePlatform::VoiceFill(int voice, const uint8_t* samples, int count) {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     if (voice < 0 || voice > 4 || count < 0) return;
     std::vector<uint8_t>& buffer = voices[voice].samples;
     std::copy(samples, samples + std::min<size_t>(static_cast<size_t>(count), buffer.size()),
@@ -100,7 +226,7 @@ void FakePlatform::VoiceFill(int voice, const uint8_t* samples, int count) {
 }
 
 void FakePlatform::VoicePlay(int voice, bool looping) {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     if (voice < 0 || voice > 4) return;
     voices[voice].playing = true;
     voices[voice].looping = looping;
@@ -109,7 +235,7 @@ void FakePlatform::VoicePlay(int voice, bool looping) {
 }
 
 void FakePlatform::VoiceStop(int voice) {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     if (voice < 0 || voice > 4) return;
     voices[voice].playing = false;
     ++voices[voice].stops;

@@ -1,6 +1,8 @@
-// A platform for tests: it records every control text and image, every message box (and
-// answers it from a queue), every audio voice operation, and runs the periodic timer only when
-// the test fires it (or on a real thread when asked).
+// A platform for tests: it keeps every control's state (text, image, scroll range and position,
+// combo entries and selection, enabled, checked, colours, tool tip, painted rows) and the
+// focus, answers message boxes and file dialogs from queues, records every audio voice
+// operation, and runs the periodic timer only when the test fires it (or on a real thread when
+// asked). Dialogs are not built: a test calls the events it wants.
 #pragma once
 
 #include "platform/platform.h"
@@ -10,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 class PeriodicTimer;
@@ -29,15 +32,50 @@ class FakePlatform : public Platform {
         bool playing = false, looping = false;
         int fills = 0, plays = 0, stops = 0;
     };
+    struct Control {
+        std::string text;
+        int image = 0;
+        int minimum = 0, maximum = 0, position = 0;
+        std::vector<std::string> entries;
+        int selection = -1;
+        bool enabled = true, checked = false;
+        Rgb textColor = 0, background = 0;
+        std::string toolTip;
+        std::vector<Rgb> rows;
+    };
 
     // ---- Platform
+    void CreateDialog(int dialog, DialogEvents* events) override;
+    void RunModalDialog(int dialog, DialogEvents* events) override;
+    void EndDialog(int dialog) override;
+    void SetDialogTitle(int dialog, const std::string& title) override;
+    void StartWindowTimer(int dialog, int periodMs) override;
+    void SetControlText(int dialog, int id, const std::string& text) override;
+    std::string GetControlText(int dialog, int id) override;
+    void SetControlImage(int dialog, int id, int bitmap) override;
+    void SetScrollRange(int dialog, int id, int minimum, int maximum) override;
+    void SetScrollPosition(int dialog, int id, int position) override;
+    void ComboReset(int dialog, int id) override;
+    void ComboAdd(int dialog, int id, const std::string& text) override;
+    void ComboSelect(int dialog, int id, int index) override;
+    int ComboSelection(int dialog, int id) override;
+    void EnableControl(int dialog, int id, bool enabled) override;
+    void SetChecked(int dialog, int id, bool checked) override;
+    bool IsChecked(int dialog, int id) override;
+    void SetFocus(int dialog, int id) override;
+    void SetControlColors(int dialog, int id, Rgb text, Rgb background) override;
+    void SetToolTip(int dialog, int id, const std::string& text) override;
+    void PaintRows(int dialog, int id, const Rgb* rows, int count) override;
     bool MessageBox(const std::string& text, const std::string& caption, int style) override;
-    void SetControlText(int id, const std::string& text) override;
-    void SetControlImage(int id, int bitmap) override;
     std::string OpenFileDialog(const std::string& title, const std::string& description,
                                const std::string& pattern) override;
     std::string SaveFileDialog(const std::string& title, const std::string& description,
                                const std::string& pattern) override;
+    int RunEventLoop(std::function<void()> pass) override;
+    void Quit(int code) override;
+    bool OpenMidiInput(DialogEvents* events) override;
+    void CloseMidiInput() override;
+    bool IsKeyDown(int virtualKey) override;
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
     void VoiceCreate(int voice, int bytes, int volumeHundredthsDb) override;
@@ -46,14 +84,29 @@ class FakePlatform : public Platform {
     void VoiceStop(int voice) override;
 
     // ---- for tests (lock-protected, any thread)
-    std::vector<Box> boxes;   // every message box shown, in order
-    std::deque<bool> answers; // answers for the next boxes; OK when empty
+    // The state of a control; created empty on first use.
+    Control& control(int dialog, int id);
+    // The image on a main-window button (0 when none was set).
+    int image(int id) { return control(105, id).image; }
+    std::map<std::pair<int, int>, Control> controls;
+    std::map<int, std::string> titles;        // by dialog
+    std::map<int, DialogEvents*> openDialogs; // created and not ended
+    std::vector<int> modalRuns;               // dialogs run modally, in order
+    std::pair<int, int> focus{0, 0};          // dialog and control with the keyboard focus
+    std::map<int, int> windowTimers;          // dialog -> period in ms
+    std::vector<Box> boxes;                   // every message box shown, in order
+    std::deque<bool> answers;                 // answers for the next boxes; OK when empty
     // Paths the next file dialogs return ("" = cancelled; cancelled when empty), and every
     // dialog shown as "open|title|description|pattern" or "save|...".
     std::deque<std::string> dialogPaths;
     std::vector<std::string> dialogs;
-    std::map<int, std::string> texts;
-    std::map<int, int> images;
+    // Keys reported down by IsKeyDown, by virtual-key code.
+    std::map<int, bool> keysDown;
+    DialogEvents* midiTarget = nullptr; // set by OpenMidiInput when `midiAvailable`
+    bool midiAvailable = false;
+    int quitCode = -1; // set by Quit
+    // RunEventLoop calls the pass this many times, then returns (unless Quit came first).
+    int loopPasses = 1;
     Voice voices[5];
     std::vector<std::string> audioLog; // "create 0 81664 -1000", "fill 0 81664", "play 0 loop",
                                        // "stop 4", ...
@@ -62,7 +115,7 @@ class FakePlatform : public Platform {
 
     // Runs the live timer's tick `times` times on the calling thread.
     void FireTimer(int times = 1);
-    std::mutex mutex; // guards the records above when threads are involved
+    std::recursive_mutex mutex; // guards the records above when threads are involved
 
   private:
     std::function<void()> tick_;

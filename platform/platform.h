@@ -1,5 +1,6 @@
-// The one interface through which the logic reaches the desktop: message boxes, controls by
-// their resource id, the periodic tick timer and the five audio voices. The real backend (Qt 6,
+// The one interface through which the logic reaches the desktop: dialogs built from their
+// templates, controls by their resource id, message boxes and file dialogs, the main loop, MIDI
+// input and key state, the periodic tick timer and the five audio voices. The real backend (Qt 6,
 // OpenAL, RtMidi) and the recording fake used by tests implement it; the logic never includes
 // a toolkit, audio or MIDI header.
 //
@@ -20,17 +21,89 @@ enum MessageBoxStyle : int {
     MB_QUESTION_OK_CANCEL = 0x41, // OK and Cancel, information icon
 };
 
+// Scroll codes of OnScroll, as scroll bars report them.
+enum ScrollCode : int {
+    SB_LINEUP = 0,        // arrow towards the minimum
+    SB_LINEDOWN = 1,      // arrow towards the maximum
+    SB_PAGEUP = 2,        // trough click towards the minimum
+    SB_PAGEDOWN = 3,      // trough click towards the maximum
+    SB_THUMBPOSITION = 4, // thumb released at `position`
+    SB_THUMBTRACK = 5,    // thumb dragged to `position`
+    SB_ENDSCROLL = 8,     // the scroll action ended
+};
+
+// Notification codes of OnCommand.
+enum CommandNotification : int {
+    CMD_CLICKED = 0,      // a button was pressed, a menu item chosen, or a key sent the command
+    CMD_COMBO_CLOSED = 8, // a combo box closed its list
+    CMD_COMBO_CHOSEN = 9, // a combo box selection was confirmed
+};
+
+// What a dialog's logic is told by the platform, on the UI thread. Every handler may be left
+// empty.
+class DialogEvents {
+  public:
+    virtual ~DialogEvents() = default;
+    // The dialog's controls exist; set them up.
+    virtual void OnInit() {}
+    virtual void OnCommand(int /*id*/, int /*notification*/) {}
+    virtual void OnScroll(int /*id*/, int /*code*/, int /*position*/) {}
+    // The dialog's window timer.
+    virtual void OnTimer() {}
+    // The close box; the dialog stays open unless the handler ends it.
+    virtual void OnClose() {}
+    // One short MIDI message from the input opened with OpenMidiInput (main window only).
+    virtual void OnMidi(uint8_t /*status*/, uint8_t /*data1*/, uint8_t /*data2*/) {}
+};
+
+// An RGB colour, 0xRRGGBB.
+using Rgb = uint32_t;
+
 class Platform {
   public:
     virtual ~Platform() = default;
 
-    // ---- windows and controls (UI thread)
+    // ---- dialogs (UI thread). Dialogs are built from their templates (resources/).
+    // Builds and shows a modeless dialog (the main window 105, an About box 102); `events` lives
+    // as long as the dialog.
+    virtual void CreateDialog(int dialog, DialogEvents* events) = 0;
+    // Builds a modal dialog (the sound editor 101) and returns when it has ended. The main loop's
+    // passes and the tick timer go on meanwhile.
+    virtual void RunModalDialog(int dialog, DialogEvents* events) = 0;
+    // Ends (closes) a dialog.
+    virtual void EndDialog(int dialog) = 0;
+    virtual void SetDialogTitle(int dialog, const std::string& title) = 0;
+    // Starts the dialog's window timer: OnTimer about every `periodMs` milliseconds.
+    virtual void StartWindowTimer(int dialog, int periodMs) = 0;
+
+    // ---- controls, addressed by dialog and control id (UI thread)
+    virtual void SetControlText(int dialog, int id, const std::string& text) = 0;
+    virtual std::string GetControlText(int dialog, int id) = 0;
+    // Puts bitmap resource `bitmap` on a bitmap button.
+    virtual void SetControlImage(int dialog, int id, int bitmap) = 0;
+    virtual void SetScrollRange(int dialog, int id, int minimum, int maximum) = 0;
+    virtual void SetScrollPosition(int dialog, int id, int position) = 0;
+    // Combo boxes: an entry's index is its position in the order of adding.
+    virtual void ComboReset(int dialog, int id) = 0;
+    virtual void ComboAdd(int dialog, int id, const std::string& text) = 0;
+    virtual void ComboSelect(int dialog, int id, int index) = 0;
+    // The selected index, or -1 when nothing is selected.
+    virtual int ComboSelection(int dialog, int id) = 0;
+    virtual void EnableControl(int dialog, int id, bool enabled) = 0;
+    // Check boxes and radio buttons.
+    virtual void SetChecked(int dialog, int id, bool checked) = 0;
+    virtual bool IsChecked(int dialog, int id) = 0;
+    // Gives the keyboard focus to a control.
+    virtual void SetFocus(int dialog, int id) = 0;
+    // Text and background colours of a static.
+    virtual void SetControlColors(int dialog, int id, Rgb text, Rgb background) = 0;
+    virtual void SetToolTip(int dialog, int id, const std::string& text) = 0;
+    // Paints a frame static as `rows` horizontal lines, top first, each the full width.
+    virtual void PaintRows(int dialog, int id, const Rgb* rows, int count) = 0;
+
+    // ---- message boxes and file dialogs (UI thread)
     // Shows a message box owned by the main window; true only when the user pressed OK.
     virtual bool MessageBox(const std::string& text, const std::string& caption, int style) = 0;
-    // Sets the text of control `id`.
-    virtual void SetControlText(int id, const std::string& text) = 0;
-    // Puts bitmap resource `bitmap` on button `id`.
-    virtual void SetControlImage(int id, int bitmap) = 0;
     // The open or save file dialog with its title and one filter ("description", "*.ext").
     // Returns the chosen path, or an empty string when the user cancelled. A name typed without
     // an extension gets the filter's.
@@ -38,6 +111,18 @@ class Platform {
                                        const std::string& pattern) = 0;
     virtual std::string SaveFileDialog(const std::string& title, const std::string& description,
                                        const std::string& pattern) = 0;
+
+    // ---- the main loop (UI thread)
+    // Runs the event loop, calling `pass` about once a millisecond (also while a modal dialog
+    // is open), until Quit. Returns the exit code.
+    virtual int RunEventLoop(std::function<void()> pass) = 0;
+    virtual void Quit(int code) = 0;
+    // Opens the first MIDI input port; its messages reach `events->OnMidi` on the UI thread.
+    // False, silently, when there is no port or it cannot be opened.
+    virtual bool OpenMidiInput(DialogEvents* events) = 0;
+    virtual void CloseMidiInput() = 0;
+    // True while the key with this virtual-key code is down (or went down since the last poll).
+    virtual bool IsKeyDown(int virtualKey) = 0;
 
     // ---- periodic timer (any thread)
     // Calls `tick` every `periodMs` milliseconds on a thread of its own, on absolute deadlines,

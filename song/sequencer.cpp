@@ -182,7 +182,7 @@ void KillTickTimer() {
 
 void ApplyTickRequests() {
     const int bitmap = countdown_image.exchange(0, kRelaxed);
-    if (bitmap != 0) platform().SetControlImage(COUNTDOWN_BUTTON, bitmap);
+    if (bitmap != 0) platform().SetControlImage(MAIN_WINDOW, COUNTDOWN_BUTTON, bitmap);
 }
 
 void StartSongPlay() {

@@ -194,8 +194,8 @@ TEST_F(Tick, MetronomeCountsDownBeforeTheFirstRow) {
     for (int i = 1; i <= 9; ++i) {
         SequencerTick();
         ApplyTickRequests();
-        images.push_back(fake.images.count(COUNTDOWN_BUTTON) ? fake.images[COUNTDOWN_BUTTON] : 0);
-        fake.images.clear();
+        images.push_back(fake.image(COUNTDOWN_BUTTON));
+        fake.control(MAIN_WINDOW, COUNTDOWN_BUTTON).image = 0;
         if (i < 9) {
             EXPECT_EQ(current_row, 0) << "tick " << i;
         }
@@ -235,7 +235,7 @@ TEST_F(Tick, CountdownSkippedWithoutMetronomeAndWaitsUnarmedAtOne) {
     metronome_count = 3;
     SequencerTick();
     ApplyTickRequests();
-    EXPECT_EQ(fake.images[COUNTDOWN_BUTTON], 126);
+    EXPECT_EQ(fake.image(COUNTDOWN_BUTTON), 126);
     countdown_left = -2;
     metronome_count = 0;
     SequencerTick();
