@@ -107,6 +107,14 @@ SongFileResult LoadSongFile(const std::string& path) {
     // The packed form is read at most this far, so a larger file cannot take memory.
     if (!ReadFilePrefix(path, SONG_FILE_HEADER_SIZE + SONG_FILE_MAX_PACKED, file))
         return SongFileResult::CannotOpen;
+    const SongFileResult result = LoadSongBytes(file);
+    if (result == SongFileResult::Done) SetSongName(path);
+    return result;
+}
+
+SongFileResult LoadSongBytes(std::vector<uint8_t>& file) {
+    if (file.size() > SONG_FILE_HEADER_SIZE + SONG_FILE_MAX_PACKED)
+        file.resize(SONG_FILE_HEADER_SIZE + SONG_FILE_MAX_PACKED);
     if (file.size() < SONG_FILE_HEADER_SIZE || file[0] != 'T' || file[1] != 'V')
         return SongFileResult::NotASongFile;
     const bool loop = file[2] == 'S';
@@ -135,7 +143,6 @@ SongFileResult LoadSongFile(const std::string& path) {
     auto checked = std::make_unique<SongState>();
     if (!DecodeSongState(state.data(), *checked)) return SongFileResult::Damaged;
     TakeSongState(*checked, loop);
-    SetSongName(path);
     return SongFileResult::Done;
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr size_t SONG_FILE_HEADER_SIZE = 4;
 constexpr size_t SONG_STATE_SIZE = 5916;
@@ -42,6 +43,10 @@ SongFileResult WriteSongFile(const std::string& path);
 // leaves the song, its name and `song_loop` as they were. Sets the warm-up to 5 ticks in every
 // case. The caller refreshes the display.
 SongFileResult LoadSongFile(const std::string& path);
+
+// LoadSongFile on a file's bytes already in memory (read at most 4 + 64,512 of them); the song
+// name is not changed. Any bytes are safe.
+SongFileResult LoadSongBytes(std::vector<uint8_t>& file);
 
 // The save and open dialogs ("Song Saver", "Song Loader"), then WriteSongFile / LoadSongFile.
 SongFileResult SaveSong();

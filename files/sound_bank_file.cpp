@@ -27,6 +27,10 @@ SongFileResult WriteSoundBankFile(const std::string& path) {
 SongFileResult ReadSoundBankFile(const std::string& path) {
     std::vector<uint8_t> bytes;
     if (!ReadFilePrefix(path, SOUND_BANK_SIZE + 1, bytes)) return SongFileResult::CannotOpen;
+    return ReadSoundBankBytes(bytes);
+}
+
+SongFileResult ReadSoundBankBytes(const std::vector<uint8_t>& bytes) {
     if (bytes.size() != SOUND_BANK_SIZE) return SongFileResult::Damaged;
     Instrument bank[INSTRUMENT_COUNT];
     for (int k = 0; k < INSTRUMENT_COUNT; ++k)
