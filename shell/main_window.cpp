@@ -1,0 +1,413 @@
+#include "shell/main_window.h"
+
+#include "files/sound_bank_file.h"
+#include "resources/dialog_template.h"
+#include "shell/pattern_view.h"
+#include "shell/settings_file.h"
+#include "song/sequencer.h"
+#include "song/song_model.h"
+#include "sound/engine_lock.h"
+#include "sound/instrument_bank.h"
+
+#include <cstdio>
+#include <mutex>
+
+uint8_t quit_requested = 0;
+int sound_editor_open = 0;
+
+namespace {
+
+constexpr auto kRelaxed = std::memory_order_relaxed;
+constexpr int kFocusParking = SONG_SIZE_TEXT;
+constexpr int kLevelDecay = 350; // per 200 ms
+constexpr int kLevelMax = 4100;
+
+void NoReset() {}
+void NoPoll(int) {}
+void NoMidi(uint8_t, uint8_t, uint8_t) {}
+
+// Until the sound editor exists, dialog 101 only closes.
+class PlaceholderSoundEditor : public DialogEvents {
+  public:
+    void OnClose() override { platform().EndDialog(DIALOG_SOUND_EDITOR); }
+};
+PlaceholderSoundEditor placeholder_sound_editor;
+
+class AboutBox : public DialogEvents {
+  public:
+    void OnInit() override {
+        char text[64];
+        std::snprintf(text, sizeof text, "Version %s.", BUILD_DATE);
+        platform().SetControlText(DIALOG_ABOUT, ABOUT_VERSION_TEXT, text);
+    }
+    void OnClose() override { platform().EndDialog(DIALOG_ABOUT); }
+};
+AboutBox about_box;
+
+MainWindow the_main_window;
+
+// The confirmation kinds: 0 quitting, 1 the song, 2 a track or pattern (done by the song).
+bool ConfirmExit(const char* text) {
+    return platform().MessageBox(text, "Exit Warning.", MB_STOP_OK_CANCEL);
+}
+bool ConfirmSongData(const char* text) {
+    return platform().MessageBox(text, "Song Data Warning.", MB_WARNING_OK_CANCEL);
+}
+void ShowError(const char* text) {
+    platform().MessageBox(text, ERROR_CAPTION, MB_ERROR_OK);
+}
+
+void ParkFocus() {
+    platform().SetFocus(MAIN_WINDOW, kFocusParking);
+}
+
+void RedrawCurrent() {
+    RedrawPatternView(current_row.load(kRelaxed), current_position.load(kRelaxed));
+}
+
+void ShowLoopButton() {
+    platform().SetControlImage(MAIN_WINDOW, BUTTON_LOOP,
+                               song_loop.load(kRelaxed) ? BITMAP_LOOP_ON : BITMAP_LOOP_OFF);
+}
+
+void ShowRecordButton() {
+    platform().SetControlImage(MAIN_WINDOW, BUTTON_RECORD,
+                               record_enabled ? BITMAP_RECORD_ON : BITMAP_RECORD_OFF);
+}
+
+void SetStepText(int id, const char* format, int value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    platform().SetControlText(MAIN_WINDOW, id, text);
+}
+
+void RequestQuit() {
+    if (song_modified &&
+        !ConfirmExit("The current song has not been saved.\n\nAre you sure to quit ?"))
+        return;
+    quit_requested = 1;
+    platform().EndDialog(MAIN_WINDOW);
+    platform().Quit(0);
+}
+
+void SaveSongCommand() {
+    const SongFileResult result = SaveSong();
+    // Only a song that reached its file is unmodified; a cancel or a failed write keeps the mark.
+    if (result == SongFileResult::Done) song_modified = 0;
+    UpdateTitle();
+    if (result == SongFileResult::WriteFailed)
+        ShowError("The song could not be written to this file.\nThe song was not saved.");
+}
+
+void LoadSongCommand() {
+    if (song_modified && !ConfirmSongData("This action will erase the\ncurrent song...\n\nAre "
+                                          "you sure to Load a song ?"))
+        return;
+    const SongFileResult result = LoadSong();
+    if (result != SongFileResult::Done) {
+        // Nothing was loaded, so the song, its cursor and its unsaved mark stay as they are.
+        ReportSongLoadFailure(result);
+        return;
+    }
+    current_instrument.store(0, kRelaxed);
+    current_position.store(0, kRelaxed);
+    current_channel.store(0, kRelaxed);
+    RedrawPatternView(current_row.load(kRelaxed), 0);
+    RestartTickTimer();
+    ShowTempoText();
+    platform().SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, tempo);
+    FillCurrentSelectors();
+    song_modified = 0;
+    ShowSongInfo();
+    UpdateTitle();
+    ShowLoopButton();
+    RefreshSettings();
+}
+
+void RunSoundEditor() {
+    sound_editor_open = 1;
+    platform().RunModalDialog(DIALOG_SOUND_EDITOR, sound_editor_events);
+    sound_editor_open = 0;
+    // Names and sound types may have changed.
+    FillCurrentSelectors();
+    MarkSongModified();
+}
+
+void SaveSamplesCommand() {
+    if (SaveSoundBank() == SongFileResult::WriteFailed)
+        ShowError("The sound bank could not be written to this file.\nThe sound bank was not "
+                  "saved.");
+}
+
+void LoadSamplesCommand() {
+    const SongFileResult result = LoadSoundBank();
+    if (result == SongFileResult::Damaged || result == SongFileResult::NotASongFile)
+        ShowError("This file is not a sound bank file, or it is damaged.\nThe instruments were "
+                  "not changed.");
+    if (result != SongFileResult::Done) return;
+    current_instrument.store(0, kRelaxed);
+    {
+        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        LoadCurrentInstrument(nullptr);
+    }
+    FillCurrentSelectors();
+    RedrawCurrent();
+    MarkSongModified();
+}
+
+// Menu commands; true when the command ends the handling at once (Quit).
+bool MenuCommand(int id) {
+    switch (id) {
+    case CMD_QUIT: RequestQuit(); return true;
+    case CMD_NEW_SONG: NewSong(); break;
+    case CMD_SAVE_SONG: SaveSongCommand(); break;
+    case CMD_LOAD_SONG: LoadSongCommand(); break;
+    case CMD_SOUND_EDITOR: RunSoundEditor(); break;
+    case CMD_SAVE_SAMPLES: SaveSamplesCommand(); break;
+    case CMD_LOAD_SAMPLES: LoadSamplesCommand(); break;
+    case CMD_ABOUT: platform().CreateDialog(DIALOG_ABOUT, &about_box); break;
+    default: break;
+    }
+    return false;
+}
+
+void ToggleCommand(int id) {
+    switch (id) {
+    case BUTTON_LOOP:
+        song_loop.store(!song_loop.load(kRelaxed), kRelaxed);
+        ShowLoopButton();
+        break;
+    case BUTTON_SOUND_EDITOR: RunSoundEditor(); break;
+    case BUTTON_METRONOME:
+        metronome_enabled.store(!metronome_enabled.load(kRelaxed), kRelaxed);
+        ShowMetronomeButton();
+        break;
+    case BUTTON_OCTAVE:
+        octave_shift = !octave_shift;
+        ShowOctaveButton();
+        break;
+    case BUTTON_RECORD:
+        record_enabled = !record_enabled;
+        ShowRecordButton();
+        break;
+    default: break;
+    }
+}
+
+void TransportCommand(int id) {
+    switch (id) {
+    case BUTTON_PLAY_PATTERN: StartPatternPlay(); break;
+    case BUTTON_STOP: StopPlay(); break;
+    case BUTTON_PLAY_SONG: StartSongPlay(); break;
+    case BUTTON_CLEAR_TRACK: ClearTrack(); break;
+    case BUTTON_COPY_TRACK: CopyTrack(); break;
+    case BUTTON_COPY_PATTERN: CopyPattern(); break;
+    case BUTTON_PASTE_PATTERN: PastePattern(); break;
+    case BUTTON_PASTE_TRACK: PasteTrack(); break;
+    default: break;
+    }
+}
+
+void ComboChosen(int id) {
+    if (id >= TRACK_SELECTOR[0] && id <= TRACK_SELECTOR[CHANNEL_COUNT - 1]) {
+        int chosen[CHANNEL_COUNT];
+        for (int c = 0; c < CHANNEL_COUNT; ++c)
+            chosen[c] = platform().ComboSelection(MAIN_WINDOW, TRACK_SELECTOR[c]);
+        SetPositionTracks(chosen);
+        RedrawCurrent();
+    } else if (id == INSTRUMENT_SELECTOR) {
+        SetCurrentInstrument(platform().ComboSelection(MAIN_WINDOW, INSTRUMENT_SELECTOR));
+        RedrawCurrent();
+    }
+}
+
+int Clamp(int v, int lo, int hi) {
+    v = v < lo ? lo : v;
+    return v > hi ? hi : v;
+}
+
+} // namespace
+
+NoteEntryHooks note_entry = {NoReset, NoPoll, NoMidi};
+DialogEvents* sound_editor_events = &placeholder_sound_editor;
+SoundEditorView* sound_editor_view = nullptr;
+
+MainWindow& main_window() {
+    return the_main_window;
+}
+
+void UpdateTitle() {
+    char title[512];
+    std::snprintf(title, sizeof title,
+                  song_modified ? "Music Editor V2.10[%s*]" : "Music Editor V2.10[%s]", song_name);
+    platform().SetDialogTitle(MAIN_WINDOW, title);
+}
+
+void ShowTempoText() {
+    char text[64];
+    std::snprintf(text, sizeof text, "Tempo : %d Bps (%d BPM)", tempo, tempo * 60 / 4);
+    platform().SetControlText(MAIN_WINDOW, TEMPO_TEXT, text);
+}
+
+void RefreshSettings() {
+    Platform& p = platform();
+    RestartTickTimer();
+    ShowTempoText();
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, tempo);
+    p.SetScrollRange(MAIN_WINDOW, SCROLL_POSITION, 0, song_size.load(kRelaxed));
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_POSITION, current_position.load(kRelaxed));
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_SONG_SIZE, song_size.load(kRelaxed));
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_CURSOR_STEP, cursor_step);
+    SetStepText(CURSOR_STEP_TEXT, "Cursor Step : %d.", cursor_step);
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_METRONOME_STEP, metronome_step.load(kRelaxed));
+    SetStepText(METRONOME_STEP_TEXT, "Metronome Step : %d.", metronome_step.load(kRelaxed));
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_COUNTDOWN, countdown_start);
+    SetStepText(COUNTDOWN_TEXT, "Countdown Start : %d.", countdown_start - 1);
+}
+
+bool ApplyScroll(int id, int code, int position) {
+    int value, lo, hi;
+    switch (id) {
+    case SCROLL_TEMPO: value = tempo, lo = 2, hi = 26; break;
+    case SCROLL_SONG_SIZE:
+        SetSongSize(song_size.load(kRelaxed)); // moving the size puts the cursor at position 0
+        value = song_size.load(kRelaxed), lo = 1, hi = POSITION_COUNT;
+        break;
+    case SCROLL_POSITION:
+        value = current_position.load(kRelaxed), lo = 0, hi = song_size.load(kRelaxed) - 1;
+        break;
+    case SCROLL_CURSOR_STEP: value = cursor_step, lo = 0, hi = 16; break;
+    case SCROLL_METRONOME_STEP: value = metronome_step.load(kRelaxed), lo = 2, hi = 16; break;
+    case SCROLL_COUNTDOWN: value = countdown_start, lo = 1, hi = 6; break;
+    default: return false;
+    }
+    switch (code) {
+    case SB_LINEUP: --value; break;
+    case SB_LINEDOWN: ++value; break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: value = position; break;
+    default: break; // page and end-of-scroll codes leave the value
+    }
+    value = Clamp(value, lo, hi);
+    switch (id) {
+    case SCROLL_TEMPO: tempo = 60 / (60 / value); break; // the tick rates the sequencer keeps
+    case SCROLL_SONG_SIZE: SetSongSize(value); break;
+    case SCROLL_POSITION: SetCurrentPosition(value); break;
+    case SCROLL_CURSOR_STEP: cursor_step = value; break;
+    case SCROLL_METRONOME_STEP: metronome_step.store(value, kRelaxed); break;
+    case SCROLL_COUNTDOWN: countdown_start = value; break;
+    default: break;
+    }
+    RefreshSettings();
+    return true;
+}
+
+void ReportSongLoadFailure(SongFileResult result) {
+    if (result == SongFileResult::NotASongFile || result == SongFileResult::Damaged)
+        ShowError("This file is not a song file, or it is damaged.\nThe song was not changed.");
+}
+
+void InstallSongDisplay() {
+    song_display.redrawPatternView = RedrawCurrent;
+    song_display.showSongInfo = ShowSongInfo;
+    song_display.fillSelectors = FillCurrentSelectors;
+    song_display.updateTitle = UpdateTitle;
+    song_display.refreshSettings = [] {
+        RefreshSettings();
+        ShowLoopButton();
+    };
+}
+
+void MainWindow::OnInit() {
+    Platform& p = platform();
+    cursor_step = 0;
+    InstallSongDisplay();
+    SetUpToolTips();
+    for (auto& level : channel_level) level.store(0, kRelaxed);
+    for (auto& muted : channel_muted) muted.store(0, kRelaxed);
+    ParkFocus();
+
+    ShowLoopButton();
+    p.SetControlImage(MAIN_WINDOW, BUTTON_SOUND_EDITOR, BITMAP_SOUND_EDITOR);
+    p.SetControlImage(MAIN_WINDOW, BUTTON_PLAY_SONG, BITMAP_PLAY_SONG);
+    p.SetControlImage(MAIN_WINDOW, BUTTON_STOP, BITMAP_STOP);
+    p.SetControlImage(MAIN_WINDOW, BUTTON_PLAY_PATTERN, BITMAP_PLAY_PATTERN);
+    p.SetControlImage(MAIN_WINDOW, BUTTON_COPY_PATTERN, BITMAP_COPY_PATTERN);
+    p.SetControlImage(MAIN_WINDOW, BUTTON_PASTE_PATTERN, BITMAP_PASTE_PATTERN);
+    p.SetControlImage(MAIN_WINDOW, BUTTON_CLEAR_TRACK, BITMAP_CLEAR_TRACK);
+    p.SetControlImage(MAIN_WINDOW, BUTTON_COPY_TRACK, BITMAP_COPY_TRACK);
+    p.SetControlImage(MAIN_WINDOW, BUTTON_PASTE_TRACK, BITMAP_PASTE_TRACK);
+
+    const uint8_t empty[TRACK_BYTES] = {};
+    for (int t = 0; t < TRACK_COUNT; ++t) WriteTrackBytes(t, empty);
+    for (auto& entry : song_positions[0]) entry.store(0, kRelaxed);
+    ShowSongInfo();
+
+    p.SetScrollRange(MAIN_WINDOW, SCROLL_TEMPO, 2, 26);
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, tempo);
+    song_size.store(1, kRelaxed);
+    p.SetScrollRange(MAIN_WINDOW, SCROLL_SONG_SIZE, 1, POSITION_COUNT);
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_SONG_SIZE, 1);
+    p.SetScrollRange(MAIN_WINDOW, SCROLL_CURSOR_STEP, 0, 16);
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_CURSOR_STEP, cursor_step);
+    SetStepText(CURSOR_STEP_TEXT, "Cursor Step : %d.", cursor_step);
+    p.SetScrollRange(MAIN_WINDOW, SCROLL_METRONOME_STEP, 2, 16);
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_METRONOME_STEP, metronome_step.load(kRelaxed));
+    SetStepText(METRONOME_STEP_TEXT, "Metronome Step : %d.", metronome_step.load(kRelaxed));
+    p.SetScrollRange(MAIN_WINDOW, SCROLL_COUNTDOWN, 1, 6);
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_COUNTDOWN, countdown_start);
+    SetStepText(COUNTDOWN_TEXT, "Countdown Start : %d.", countdown_start - 1);
+
+    ShowRecordButton();
+    ShowMuteButtons(0);
+    ShowOctaveButton();
+    ShowMetronomeButton();
+    DrawMeters();
+}
+
+void MainWindow::OnCommand(int id, int notification) {
+    if (notification == CMD_COMBO_CLOSED) ParkFocus();
+    if (notification == CMD_COMBO_CHOSEN) ComboChosen(id);
+    if (MenuCommand(id)) return;
+    if (notification != CMD_CLICKED) return;
+    ToggleCommand(id);
+    ShowMuteButtons(id);
+    TransportCommand(id);
+    RedrawCurrent();
+    ParkFocus();
+}
+
+void MainWindow::OnScroll(int id, int code, int position) {
+    if (!ApplyScroll(id, code, position)) return;
+    MarkSongModified(); // every scroll bar counts as a change of the song, the step bars too
+    ShowSongInfo();
+    RedrawCurrent();
+    ParkFocus();
+}
+
+void MainWindow::OnTimer() {
+    if (playing.load(kRelaxed)) {
+        RedrawCurrent();
+        ShowSongInfo();
+        platform().SetScrollRange(MAIN_WINDOW, SCROLL_POSITION, 0, song_size.load(kRelaxed));
+        platform().SetScrollPosition(MAIN_WINDOW, SCROLL_POSITION, current_position.load(kRelaxed));
+    }
+    for (auto& level : channel_level) {
+        int v = level.load(kRelaxed);
+        if (v != 0) v -= kLevelDecay;
+        level.store(Clamp(v, 0, kLevelMax), kRelaxed);
+    }
+    DrawMeters();
+}
+
+void MainWindow::OnClose() {
+    RequestQuit();
+}
+
+void MainWindow::OnMidi(uint8_t status, uint8_t data1, uint8_t data2) {
+    if (sound_editor_open && sound_editor_view) {
+        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        StoreActiveSound(sound_editor_view, current_instrument.load(kRelaxed));
+    }
+    note_entry.handleMidiMessage(status, data1, data2);
+}

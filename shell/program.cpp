@@ -1,0 +1,91 @@
+#include "shell/program.h"
+
+#include "files/song_file.h"
+#include "platform/platform.h"
+#include "shell/main_window.h"
+#include "shell/pattern_view.h"
+#include "shell/settings_file.h"
+#include "song/sequencer.h"
+#include "song/song_model.h"
+#include "sound/audio_output.h"
+#include "sound/engine_lock.h"
+#include "sound/instrument_bank.h"
+#include "sound/synthesis.h"
+
+#include <mutex>
+
+namespace {
+
+constexpr auto kRelaxed = std::memory_order_relaxed;
+constexpr int kWindowTimerMs = 200;
+
+void SetDefaults() {
+    countdown_start = 5;
+    metronome_step.store(4, kRelaxed);
+    cursor_step = 0;
+    record_enabled = 1;
+    keyboard_layout = 0;
+    octave_shift = 0;
+    metronome_enabled.store(0, kRelaxed);
+    song_loop.store(1, kRelaxed);
+    tick_timer_id = 0;
+}
+
+} // namespace
+
+void MainLoopPass() {
+    current_channel.store(static_cast<int16_t>(current_channel.load(kRelaxed) & 3), kRelaxed);
+    ApplyTickRequests();
+    if (warmup_ticks.load(kRelaxed) == WARMUP_TICKS)
+        note_entry.pollKeyboard(sound_editor_open == 0 ? 1 : 0);
+    if (quit_requested) platform().Quit(0);
+}
+
+int RunProgram(const std::string& commandLine) {
+    Platform& p = platform();
+    SetDefaults();
+    ReadSettings();
+    sound_editor_open = 0;
+    song_modified = 0;
+    warmup_ticks.store(0, kRelaxed);
+    current_row.store(0, kRelaxed);
+    current_channel.store(0, kRelaxed);
+    note_entry.resetKeyboard();
+    // The song: every track and position empty, "Noname", tempo 10, play state cleared.
+    ResetSong();
+    {
+        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        InitSoundBank();
+    }
+    current_instrument.store(0, kRelaxed);
+    tempo = 10;
+    quit_requested = 0;
+
+    p.CreateDialog(MAIN_WINDOW, &main_window());
+    if (!commandLine.empty()) {
+        ReportSongLoadFailure(LoadSongFile(commandLine));
+        RefreshSettings();
+    }
+
+    RedrawPatternView(current_row.load(kRelaxed), 0);
+    FillCurrentSelectors();
+    p.StartWindowTimer(MAIN_WINDOW, kWindowTimerMs);
+    RestartTickTimer();
+    ShowTempoText();
+    StartAudio();
+    {
+        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        PrepareClick();
+    }
+    UpdateTitle();
+    ShowSongInfo();
+    p.OpenMidiInput(&main_window());
+
+    const int code = p.RunEventLoop(MainLoopPass);
+
+    StopAudio();
+    KillTickTimer();
+    p.CloseMidiInput();
+    WriteSettings();
+    return code;
+}

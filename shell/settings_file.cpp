@@ -1,0 +1,56 @@
+#include "shell/settings_file.h"
+
+#include "song/song_model.h"
+
+#include <cstdio>
+
+int32_t keyboard_layout = 0;
+int32_t octave_shift = 0;
+int32_t cursor_step = 0;
+
+namespace {
+
+constexpr int kFieldCount = SETTINGS_FILE_SIZE / 4;
+
+int32_t Decode(const unsigned char* b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                                static_cast<uint32_t>(b[2]) << 16 |
+                                static_cast<uint32_t>(b[3]) << 24);
+}
+
+void Encode(int32_t value, unsigned char* b) {
+    const auto v = static_cast<uint32_t>(value);
+    for (int i = 0; i < 4; ++i) b[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+} // namespace
+
+void ReadSettings() {
+    std::FILE* f = std::fopen(SETTINGS_FILE_NAME, "rb");
+    if (!f) return;
+    unsigned char bytes[SETTINGS_FILE_SIZE];
+    const size_t got = std::fread(bytes, 1, sizeof bytes, f);
+    std::fclose(f);
+    int32_t values[kFieldCount] = {keyboard_layout, record_enabled,  octave_shift,
+                                   cursor_step,     countdown_start, metronome_step.load()};
+    // Only whole integers count: a trailing fragment leaves its value at the default.
+    for (int i = 0; i < kFieldCount && static_cast<size_t>(4 * i + 4) <= got; ++i)
+        values[i] = Decode(bytes + 4 * i);
+    keyboard_layout = values[0];
+    record_enabled = values[1];
+    octave_shift = values[2];
+    cursor_step = values[3];
+    countdown_start = values[4];
+    metronome_step = values[5];
+}
+
+void WriteSettings() {
+    const int32_t values[kFieldCount] = {keyboard_layout, record_enabled,  octave_shift,
+                                         cursor_step,     countdown_start, metronome_step.load()};
+    unsigned char bytes[SETTINGS_FILE_SIZE];
+    for (int i = 0; i < kFieldCount; ++i) Encode(values[i], bytes + 4 * i);
+    std::FILE* f = std::fopen(SETTINGS_FILE_NAME, "wb");
+    if (!f) return;
+    std::fwrite(bytes, 1, sizeof bytes, f);
+    std::fclose(f);
+}

@@ -1,0 +1,144 @@
+#include "shell/program.h"
+
+#include "files/song_file.h"
+#include "shell_fixture.h"
+
+namespace {
+
+class Program : public ::testing::Test {
+  protected:
+    ScratchWorkingDirectory scratch;
+    FakePlatform fake;
+
+    void SetUp() override {
+        SetPlatform(&fake);
+        fake.loopPasses = 3;
+        fake.midiAvailable = true;
+        // Leftovers of an earlier run that start-up must replace.
+        cursor_step = 9;
+        metronome_enabled = 1;
+        tempo = 3;
+        song_modified = 1;
+    }
+    void TearDown() override {
+        KillTickTimer();
+        ResetSongDisplay();
+        SetPlatform(nullptr);
+    }
+    std::string text(int id) { return fake.control(MAIN_WINDOW, id).text; }
+};
+
+TEST_F(Program, StartsWithDefaultsAndWritesTheSettingsOnQuit) {
+    EXPECT_EQ(RunProgram(""), 0);
+    EXPECT_EQ(countdown_start, 5);
+    EXPECT_EQ(text(1276), "Countdown Start : 4.");
+    EXPECT_EQ(metronome_step, 4);
+    EXPECT_EQ(cursor_step, 0);
+    EXPECT_EQ(record_enabled, 1);
+    EXPECT_EQ(fake.image(1089), 115);
+    EXPECT_EQ(octave_shift, 0);
+    EXPECT_EQ(metronome_enabled, 0);
+    EXPECT_EQ(song_loop, 1);
+    EXPECT_EQ(text(1113), "Tempo : 10 Bps (150 BPM)");
+    EXPECT_EQ(fake.timerPeriodMs, 100);
+    EXPECT_EQ(fake.windowTimers[MAIN_WINDOW], 200);
+    EXPECT_EQ(fake.titles[MAIN_WINDOW], "Music Editor V2.10[Noname]");
+    EXPECT_EQ(text(1081), "Song position : 1.");
+    EXPECT_EQ(text(1082), "Song size : 1 patterns.");
+    EXPECT_EQ(text(1051), "00:00:0");
+    EXPECT_EQ(fake.control(MAIN_WINDOW, 1240).entries.size(), 16u);
+    EXPECT_EQ(fake.control(MAIN_WINDOW, 1231).selection, 0);
+    EXPECT_EQ(fake.openDialogs.count(MAIN_WINDOW), 1u);
+    EXPECT_EQ(fake.voices[4].fills, 1) << "the metronome click is ready";
+    EXPECT_EQ(fake.midiTarget, nullptr) << "MIDI input is closed at the end";
+    EXPECT_EQ(fake.liveTimerId, 0) << "the tick timer is killed at the end";
+    EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME),
+              (std::vector<uint8_t>{0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+                                    0, 0, 0, 0, 5, 0, 0, 0, 4, 0, 0, 0}));
+}
+
+TEST_F(Program, ReadsAShortSettingsFileAndForgetsTheCursorStep) {
+    WriteBytes(SETTINGS_FILE_NAME, {1, 0, 0, 0, 0, 0, 0, 0});
+    RunProgram("");
+    EXPECT_EQ(keyboard_layout, 1);
+    EXPECT_EQ(record_enabled, 0);
+    EXPECT_EQ(countdown_start, 5);
+
+    WriteBytes(SETTINGS_FILE_NAME,
+               {0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 7, 0, 0, 0, 2, 0, 0, 0, 8, 0, 0, 0});
+    RunProgram("");
+    EXPECT_EQ(cursor_step, 0);
+    EXPECT_EQ(octave_shift, 1);
+    EXPECT_EQ(fake.image(1261), 121);
+    EXPECT_EQ(text(1276), "Countdown Start : 1.");
+    EXPECT_EQ(text(1275), "Metronome Step : 8.");
+    EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME)[12], 0) << "the cursor step written back is 0";
+}
+
+TEST_F(Program, LoadsTheSongNamedOnTheCommandLine) {
+    tempo = 5;
+    song_loop = 0;
+    song_size = 3;
+    song_positions[0][0] = 4;
+    SetCell(4, 0, Cell{2, 3});
+    const std::string path = (scratch.dir / "start.son").string();
+    ASSERT_EQ(WriteSongFile(path), SongFileResult::Done);
+
+    RunProgram(path);
+    EXPECT_EQ(tempo, 5);
+    EXPECT_EQ(text(1113), "Tempo : 5 Bps (75 BPM)");
+    EXPECT_EQ(fake.timerPeriodMs, 200);
+    EXPECT_EQ(text(1082), "Song size : 3 patterns.");
+    EXPECT_EQ(text(1051), "D-2:00:2");
+    EXPECT_EQ(fake.titles[MAIN_WINDOW], "Music Editor V2.10[" + path + "]");
+    EXPECT_EQ(warmup_ticks, 5);
+    EXPECT_TRUE(fake.boxes.empty());
+
+    // A name that is not a song file starts an empty song and says why.
+    WriteBytes("junk.son", {1, 2, 3, 4, 5});
+    RunProgram("junk.son");
+    EXPECT_EQ(fake.titles[MAIN_WINDOW], "Music Editor V2.10[Noname]");
+    ASSERT_EQ(fake.boxes.size(), 1u);
+    EXPECT_EQ(fake.boxes[0].caption, "Error message");
+}
+
+TEST_F(Program, MainLoopPassesPollOnlyAfterTheWarmUp) {
+    static int polls = 0, resets = 0;
+    const NoteEntryHooks saved = note_entry;
+    note_entry.pollKeyboard = [](int enabled) { polls += enabled; };
+    note_entry.resetKeyboard = [] { ++resets; };
+    fake.loopPasses = 4;
+    RunProgram("");
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(polls, 0) << "the warm-up has not passed";
+
+    warmup_ticks = WARMUP_TICKS;
+    current_channel = 6;
+    countdown_image = 129;
+    MainLoopPass();
+    EXPECT_EQ(polls, 1);
+    EXPECT_EQ(current_channel, 2);
+    EXPECT_EQ(fake.image(1263), 129);
+    sound_editor_open = 1;
+    MainLoopPass();
+    EXPECT_EQ(polls, 1) << "commands are disabled while the sound editor is open";
+    sound_editor_open = 0;
+    note_entry = saved;
+}
+
+TEST_F(Program, QuitEndsTheLoop) {
+    RunProgram("");
+    fake.quitCode = -1;
+    main_window().OnCommand(1201, CMD_CLICKED);
+    EXPECT_EQ(fake.quitCode, 0);
+    EXPECT_EQ(fake.openDialogs.count(MAIN_WINDOW), 0u);
+
+    // Whoever sets the flag, the next pass ends the loop.
+    fake.quitCode = -1;
+    quit_requested = 1;
+    MainLoopPass();
+    EXPECT_EQ(fake.quitCode, 0);
+    quit_requested = 0;
+}
+
+} // namespace

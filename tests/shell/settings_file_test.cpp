@@ -1,0 +1,83 @@
+#include "shell/settings_file.h"
+
+#include "shell_fixture.h"
+
+namespace {
+
+std::vector<uint8_t> LittleEndian(std::initializer_list<int32_t> values) {
+    std::vector<uint8_t> bytes;
+    for (int32_t v : values)
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
+    return bytes;
+}
+
+class SettingsFile : public ::testing::Test {
+  protected:
+    ScratchWorkingDirectory scratch;
+    void SetUp() override {
+        keyboard_layout = 0;
+        record_enabled = 1;
+        octave_shift = 0;
+        cursor_step = 0;
+        countdown_start = 5;
+        metronome_step = 4;
+    }
+};
+
+TEST_F(SettingsFile, MissingFileKeepsEveryValue) {
+    ReadSettings();
+    EXPECT_EQ(keyboard_layout, 0);
+    EXPECT_EQ(record_enabled, 1);
+    EXPECT_EQ(octave_shift, 0);
+    EXPECT_EQ(cursor_step, 0);
+    EXPECT_EQ(countdown_start, 5);
+    EXPECT_EQ(metronome_step, 4);
+}
+
+TEST_F(SettingsFile, ShortFileFillsOnlyTheWholeValuesItHolds) {
+    WriteBytes(SETTINGS_FILE_NAME, LittleEndian({1, 0}));
+    ReadSettings();
+    EXPECT_EQ(keyboard_layout, 1);
+    EXPECT_EQ(record_enabled, 0);
+    EXPECT_EQ(octave_shift, 0);
+    EXPECT_EQ(countdown_start, 5);
+    EXPECT_EQ(metronome_step, 4);
+
+    // Ten bytes: the fragment of the third value is ignored.
+    std::vector<uint8_t> ten = LittleEndian({0, 1, 1});
+    ten.resize(10);
+    WriteBytes(SETTINGS_FILE_NAME, ten);
+    ReadSettings();
+    EXPECT_EQ(record_enabled, 1);
+    EXPECT_EQ(octave_shift, 0);
+}
+
+TEST_F(SettingsFile, LongFileIsReadInOrderAndItsTailIgnored) {
+    std::vector<uint8_t> bytes = LittleEndian({7, 0, 1, 12, 9, 16, 99, 99});
+    WriteBytes(SETTINGS_FILE_NAME, bytes);
+    ReadSettings();
+    EXPECT_EQ(keyboard_layout, 7);
+    EXPECT_EQ(record_enabled, 0);
+    EXPECT_EQ(octave_shift, 1);
+    EXPECT_EQ(cursor_step, 12);
+    EXPECT_EQ(countdown_start, 9); // taken as stored, clamped only by the scroll bar
+    EXPECT_EQ(metronome_step, 16);
+
+    WriteBytes(SETTINGS_FILE_NAME, LittleEndian({-2}));
+    ReadSettings();
+    EXPECT_EQ(keyboard_layout, -2);
+}
+
+TEST_F(SettingsFile, WritesTwentyFourLittleEndianBytes) {
+    keyboard_layout = 1;
+    record_enabled = 0;
+    octave_shift = 1;
+    cursor_step = 3;
+    countdown_start = 6;
+    metronome_step = 0x0102;
+    WriteSettings();
+    EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME), LittleEndian({1, 0, 1, 3, 6, 0x0102}));
+}
+
+} // namespace

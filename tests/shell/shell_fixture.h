@@ -1,0 +1,89 @@
+// The main window initialised on a fresh song, bank and fake platform, and a scratch working
+// directory that is restored afterwards.
+#pragma once
+
+#include "platform/fake_platform.h"
+#include "shell/main_window.h"
+#include "shell/pattern_view.h"
+#include "shell/settings_file.h"
+#include "song/sequencer.h"
+#include "song/song_model.h"
+#include "sound/audio_output.h"
+#include "sound/engine_lock.h"
+#include "sound/instrument_bank.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+// Runs the test in an empty folder of its own as the working directory.
+struct ScratchWorkingDirectory {
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::path dir;
+    ScratchWorkingDirectory() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = std::filesystem::temp_directory_path() /
+              (std::string("tavomix-shell-") + info->test_suite_name() + "-" + info->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        std::filesystem::current_path(dir);
+    }
+    ~ScratchWorkingDirectory() {
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(dir);
+    }
+};
+
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+class ShellFixture : public ::testing::Test {
+  protected:
+    FakePlatform fake;
+    ScratchWorkingDirectory scratch;
+
+    void SetUp() override {
+        SetPlatform(&fake);
+        ResetSong();
+        metronome_enabled = 0;
+        metronome_step = 4;
+        record_enabled = 1;
+        countdown_start = 5;
+        octave_shift = 0;
+        cursor_step = 0;
+        keyboard_layout = 0;
+        warmup_ticks = WARMUP_TICKS;
+        tick_timer_id = 0;
+        quit_requested = 0;
+        sound_editor_open = 0;
+        {
+            std::lock_guard<std::mutex> lock(sound_engine_lock);
+            InitSoundBank();
+        }
+        StartAudio();
+        main_window().OnInit();
+    }
+
+    void TearDown() override {
+        KillTickTimer();
+        ResetSongDisplay();
+        SetPlatform(nullptr);
+    }
+
+    FakePlatform::Control& control(int id) { return fake.control(MAIN_WINDOW, id); }
+    std::string text(int id) { return control(id).text; }
+    std::string title() { return fake.titles[MAIN_WINDOW]; }
+    void Click(int id) { main_window().OnCommand(id, CMD_CLICKED); }
+    void Scroll(int id, int code, int position = 0) { main_window().OnScroll(id, code, position); }
+};
