@@ -80,18 +80,6 @@ TEST(LzssDecode, StopsCleanlyAtTheLastCompleteItem) {
     EXPECT_EQ(LzssDecode(nullptr, 0, dest.data(), 10), 0u);
 }
 
-TEST(LzssDecode, NeverWritesPastTheDestination) {
-    const Bytes packed = Encode(MakeData(Kind::Text, 3000));
-    for (uint32_t size : {0u, 1u, 5u, 17u, 18u, 19u, 200u, 2999u}) {
-        Bytes dest(size + 40, 0xEE);
-        EXPECT_EQ(LzssDecode(packed.data(), uint32_t(packed.size()), dest.data(), size), size);
-        EXPECT_EQ(LzssDecodeFast(packed.data(), uint32_t(packed.size()), dest.data(), size), size);
-        EXPECT_EQ(LzssDecodeReversed(packed.data(), uint32_t(packed.size()), dest.data(), size),
-                  size);
-        EXPECT_EQ(Bytes(dest.begin() + size, dest.end()), Bytes(40, 0xEE)) << size;
-    }
-}
-
 TEST(LzssDecode, FastDecoderMatchesTheGuardedOneOnAnyBytes) {
     std::mt19937 rng(11);
     for (int round = 0; round < 500; ++round) {

@@ -4,7 +4,6 @@
 #include "lib/XQ_COMPRESS/src/Memory.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -55,40 +54,26 @@ Bytes MakeData(Kind kind, size_t n, uint32_t seed) {
 
 Bytes MakeSongState(bool busy) {
     Bytes s(5916, 0);
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int k = 0; k < 4; ++k) s[at + k] = static_cast<uint8_t>(v >> (8 * k));
-    };
-    put32(0, 10); // tempo
-    put32(4, busy ? 31 : 0);
+    s[0] = 10; // tempo
     std::mt19937 rng(5);
     if (busy) {
-        for (int track = 1; track < 28; ++track) {
-            for (int row = 0; row < 64; ++row) {
-                if (rng() % 3 == 0) continue;
-                const size_t cell = 12 + size_t(track) * 128 + size_t(row) * 2;
-                s[cell] = static_cast<uint8_t>(rng() % 16);
-                s[cell + 1] = static_cast<uint8_t>(1 + rng() % 78);
-            }
+        s[4] = 31; // 32 positions
+        for (size_t cell = 12 + 128; cell < 12 + 28 * 128; cell += 2) {
+            if (rng() % 3 == 0) continue;
+            s[cell] = static_cast<uint8_t>(rng() % 16);         // instrument
+            s[cell + 1] = static_cast<uint8_t>(1 + rng() % 78); // note
         }
-        for (int pos = 0; pos < 32; ++pos) {
-            for (int ch = 0; ch < 4; ++ch)
-                s[4108 + pos * 8 + ch * 2] = static_cast<uint8_t>(1 + rng() % 27);
-        }
+        for (size_t at = 4108; at < 4108 + 32 * 8; at += 2) s[at] = uint8_t(1 + rng() % 27);
     }
     for (int k = 0; k < 16; ++k) {
         const size_t rec = 4508 + size_t(k) * 88;
         const std::string name = "dummy " + std::to_string(k);
         std::copy(name.begin(), name.end(), s.begin() + rec);
-        put32(rec + 32, busy ? rng() % 4 : 0);
-        put32(rec + 36, 128);
-        put32(rec + 40, 25);
-        const double seconds = 0.25;
-        uint64_t bits;
-        std::memcpy(&bits, &seconds, sizeof bits);
-        for (int b = 0; b < 8; ++b) s[rec + 48 + b] = static_cast<uint8_t>(bits >> (8 * b));
-        if (busy) {
-            for (size_t f = 56; f < 84; f += 4) put32(rec + f, rng() % 15);
-        }
+        s[rec + 36] = 128;  // test frequency
+        s[rec + 40] = 25;   // sound length
+        s[rec + 54] = 0xD0; // 0.25 as a double: 3FD0000000000000
+        s[rec + 55] = 0x3F;
+        for (size_t f = 56; busy && f < 84; f += 4) s[rec + f] = static_cast<uint8_t>(rng() % 15);
     }
     return s;
 }
