@@ -1,0 +1,130 @@
+// The real platform: dialogs built from their templates as Qt widgets, message boxes and file
+// dialogs, the event loop with its 1 ms pass, MIDI input on RtMidi, key state from Qt's key
+// events, the periodic timer on a thread of its own, and the audio voices on OpenAL Soft.
+//
+// Threads: a QApplication must exist before the platform is built, on the same (UI) thread.
+// Every call is made on the UI thread, except the voice calls (engine lock held, any thread),
+// the timer calls (any thread) and InjectMidi (any thread).
+#pragma once
+
+#include "platform/openal/openal_voices.h"
+#include "platform/platform.h"
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class PeriodicTimer;
+class QObject;
+class QWidget;
+class RtMidiIn;
+
+namespace qtplatform {
+class DialogWindow;
+class KeyFilter;
+} // namespace qtplatform
+
+class QtPlatform : public Platform {
+  public:
+    QtPlatform();
+    ~QtPlatform() override;
+    QtPlatform(const QtPlatform&) = delete;
+    QtPlatform& operator=(const QtPlatform&) = delete;
+
+    // Opens the default audio device; false when there is none and the voices stay silent.
+    bool OpenAudio() { return voices_.OpenDevice(); }
+
+    // ---- for tests (UI thread unless said otherwise)
+    // Queues one short MIDI message as the input port would; the next pass hands it to the
+    // target given to OpenMidiInput. Any thread.
+    void InjectMidi(uint8_t status, uint8_t data1, uint8_t data2);
+    // The top-level window of the newest open dialog `dialog`, or null.
+    QWidget* DialogWidget(int dialog);
+    // The widget of control `id` in the newest open dialog `dialog`, or null.
+    QWidget* ControlWidget(int dialog, int id);
+
+    // ---- Platform
+    void CreateDialog(int dialog, DialogEvents* events) override;
+    void RunModalDialog(int dialog, DialogEvents* events) override;
+    void EndDialog(int dialog) override;
+    void SetDialogTitle(int dialog, const std::string& title) override;
+    void StartWindowTimer(int dialog, int periodMs) override;
+    void SetControlText(int dialog, int id, const std::string& text) override;
+    std::string GetControlText(int dialog, int id) override;
+    void SetControlImage(int dialog, int id, int bitmap) override;
+    void SetScrollRange(int dialog, int id, int minimum, int maximum) override;
+    void SetScrollPosition(int dialog, int id, int position) override;
+    void ComboReset(int dialog, int id) override;
+    void ComboAdd(int dialog, int id, const std::string& text) override;
+    void ComboSelect(int dialog, int id, int index) override;
+    int ComboSelection(int dialog, int id) override;
+    void EnableControl(int dialog, int id, bool enabled) override;
+    void SetChecked(int dialog, int id, bool checked) override;
+    bool IsChecked(int dialog, int id) override;
+    void SetFocus(int dialog, int id) override;
+    void SetControlColors(int dialog, int id, Rgb text, Rgb background) override;
+    void SetToolTip(int dialog, int id, const std::string& text) override;
+    void PaintRows(int dialog, int id, const Rgb* rows, int count) override;
+    bool MessageBox(const std::string& text, const std::string& caption, int style) override;
+    std::string OpenFileDialog(const std::string& title, const std::string& description,
+                               const std::string& pattern) override;
+    std::string SaveFileDialog(const std::string& title, const std::string& description,
+                               const std::string& pattern) override;
+    int RunEventLoop(std::function<void()> pass) override;
+    void Quit(int code) override;
+    bool OpenMidiInput(DialogEvents* events) override;
+    void CloseMidiInput() override;
+    bool IsKeyDown(int virtualKey) override;
+    int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
+    void KillPeriodicTimer(int id) override;
+    void VoiceCreate(int voice, int bytes, int volume) override {
+        voices_.Create(voice, bytes, volume);
+    }
+    void VoiceFill(int voice, const uint8_t* samples, int count) override {
+        voices_.Fill(voice, samples, count);
+    }
+    void VoicePlay(int voice, bool looping) override { voices_.Play(voice, looping); }
+    void VoiceStop(int voice) override { voices_.Stop(voice); }
+
+  private:
+    friend class qtplatform::DialogWindow;
+    struct MidiMessage {
+        uint8_t status, data1, data2;
+    };
+
+    qtplatform::DialogWindow* Build(int dialog, DialogEvents* events, bool modal);
+    qtplatform::DialogWindow* Find(int dialog);
+    // Forgets a window that is being destroyed.
+    void Forget(qtplatform::DialogWindow* window);
+    // One pass: MIDI messages first, then the caller's pass; never re-entered.
+    void Pass();
+    void DrainMidi();
+    static void MidiCallback(double stamp, std::vector<unsigned char>* message, void* self);
+
+    OpenAlVoices voices_;
+
+    // Open dialogs, oldest first; a dialog id may be open more than once (About boxes).
+    std::deque<qtplatform::DialogWindow*> windows_;
+    // The window whose events are being handled, so that EndDialog ends that one.
+    qtplatform::DialogWindow* dispatching_ = nullptr;
+
+    std::function<void()> pass_;
+    bool inPass_ = false;
+    bool quitRequested_ = false;
+    int quitCode_ = 0;
+
+    std::unique_ptr<qtplatform::KeyFilter> keys_;
+
+    std::unique_ptr<RtMidiIn> midi_;
+    DialogEvents* midiTarget_ = nullptr;
+    std::mutex midiMutex_; // guards midiQueue_ (RtMidi's thread and the UI)
+    std::deque<MidiMessage> midiQueue_;
+
+    std::mutex timerMutex_;
+    std::map<int, std::unique_ptr<PeriodicTimer>> timers_;
+    int nextTimerId_ = 1;
+};

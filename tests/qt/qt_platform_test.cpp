@@ -1,0 +1,343 @@
+// The Qt backend's wiring, offscreen: dialogs built from their templates report clicks, scroll
+// actions, combo selections and the close box to their events; controls keep what the logic
+// sets; message boxes answer; the event loop runs its pass (also under a modal dialog); MIDI
+// and key state reach the logic.
+#include "platform/qt/qt_platform.h"
+#include "resources/dialog_template.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+class Recorder : public DialogEvents {
+  public:
+    void OnInit() override { log.push_back("init"); }
+    void OnCommand(int id, int code) override {
+        log.push_back("command " + std::to_string(id) + " " + std::to_string(code));
+    }
+    void OnScroll(int id, int code, int position) override {
+        log.push_back("scroll " + std::to_string(id) + " " + std::to_string(code) + " " +
+                      std::to_string(position));
+    }
+    void OnTimer() override { ++timers; }
+    void OnClose() override { log.push_back("close"); }
+    void OnMidi(uint8_t s, uint8_t d1, uint8_t d2) override {
+        log.push_back("midi " + std::to_string(s) + " " + std::to_string(d1) + " " +
+                      std::to_string(d2));
+    }
+    std::vector<std::string> log;
+    int timers = 0;
+};
+
+class QtPlatformTest : public ::testing::Test {
+  protected:
+    void SetUp() override { qt.CreateDialog(DIALOG_MAIN, &events); }
+    template <typename T> T* Control(int id) {
+        return qobject_cast<T*>(qt.ControlWidget(DIALOG_MAIN, id));
+    }
+    // The rectangle of a part of a scroll bar as the style draws it.
+    static QRect ScrollPart(QScrollBar* bar, QStyle::SubControl part) {
+        QStyleOptionSlider option;
+        option.initFrom(bar);
+        option.orientation = bar->orientation();
+        option.minimum = bar->minimum();
+        option.maximum = bar->maximum();
+        option.sliderPosition = bar->sliderPosition();
+        option.sliderValue = bar->value();
+        option.singleStep = bar->singleStep();
+        option.pageStep = bar->pageStep();
+        option.upsideDown = bar->invertedAppearance();
+        option.state |= QStyle::State_Horizontal;
+        return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
+    }
+    static void SendMouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButton button,
+                          Qt::MouseButtons held) {
+        QMouseEvent event(type, at, w->mapToGlobal(at), button, held, Qt::NoModifier);
+        QApplication::sendEvent(w, &event);
+    }
+    static void SendKey(QWidget* w, QEvent::Type type, int key, const QString& text = {},
+                        quint32 scanCode = 0) {
+        QKeyEvent event(type, key, Qt::NoModifier, scanCode, 0, 0, text);
+        QApplication::sendEvent(w, &event);
+    }
+    // Runs the event loop for `passes` passes.
+    int RunPasses(int passes) {
+        int n = 0;
+        return qt.RunEventLoop([&] {
+            if (++n == passes) qt.Quit(7);
+        });
+    }
+
+    QtPlatform qt;
+    Recorder events;
+};
+
+TEST_F(QtPlatformTest, ButtonsAndMenuItemsSendTheirCommands) {
+    ASSERT_EQ(events.log, std::vector<std::string>{"init"});
+    auto* play = Control<QPushButton>(1087);
+    ASSERT_NE(play, nullptr);
+    EXPECT_EQ(play->focusPolicy(), Qt::NoFocus); // keys never press a button
+    QTest::mouseClick(play, Qt::LeftButton);
+    ASSERT_EQ(events.log.back(), "command 1087 0");
+
+    auto* bar = qt.DialogWidget(DIALOG_MAIN)->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    std::vector<std::string> items;
+    QAction* quit = nullptr;
+    for (QAction* popup : bar->actions())
+        for (QAction* item : popup->menu()->actions()) {
+            items.push_back(item->isSeparator() ? "-" : item->text().toStdString());
+            if (item->text() == "Quit") quit = item;
+        }
+    EXPECT_EQ(items, (std::vector<std::string>{"Sound Editor", "-", "New Song", "-", "Save Song",
+                                               "Load Song", "-", "Quit", "Save Samples",
+                                               "Load Samples", "About"}));
+    ASSERT_NE(quit, nullptr);
+    quit->trigger();
+    EXPECT_EQ(events.log.back(), "command 1201 0");
+}
+
+TEST_F(QtPlatformTest, ScrollBarReportsStepsDragAndReleaseAndMovesOnlyWhenSet) {
+    qt.SetScrollRange(DIALOG_MAIN, 1236, 2, 26);
+    qt.SetScrollPosition(DIALOG_MAIN, 1236, 10);
+    auto* bar = Control<QScrollBar>(1236);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->value(), 10);
+    EXPECT_EQ(events.log.size(), 1u); // setting from code reports nothing
+    EXPECT_EQ(bar->focusPolicy(), Qt::NoFocus);
+
+    QTest::mouseClick(bar, Qt::LeftButton, {},
+                      ScrollPart(bar, QStyle::SC_ScrollBarAddLine).center());
+    EXPECT_EQ(events.log.back(), "scroll 1236 1 11");
+    EXPECT_EQ(bar->value(), 10); // the logic did not move it
+    QTest::mouseClick(bar, Qt::LeftButton, {},
+                      ScrollPart(bar, QStyle::SC_ScrollBarSubLine).center());
+    EXPECT_EQ(events.log.back(), "scroll 1236 0 9");
+    QTest::mouseClick(bar, Qt::LeftButton, {},
+                      ScrollPart(bar, QStyle::SC_ScrollBarAddPage).center());
+    EXPECT_EQ(events.log.back(), "scroll 1236 3 11");
+
+    // Dragging the thumb to the right end: thumb track with positions, then the release.
+    const QPoint grip = ScrollPart(bar, QStyle::SC_ScrollBarSlider).center();
+    const QPoint end(ScrollPart(bar, QStyle::SC_ScrollBarAddLine).left() - 1, grip.y());
+    events.log.clear();
+    SendMouse(bar, QEvent::MouseButtonPress, grip, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(bar, QEvent::MouseMove, end, Qt::NoButton, Qt::LeftButton);
+    SendMouse(bar, QEvent::MouseButtonRelease, end, Qt::LeftButton, Qt::NoButton);
+    ASSERT_EQ(events.log.size(), 2u);
+    EXPECT_EQ(events.log[0], "scroll 1236 5 26");
+    EXPECT_EQ(events.log[1], "scroll 1236 4 26");
+}
+
+TEST_F(QtPlatformTest, ComboKeepsTheOrderOfAddingAndReportsChosenThenClosed) {
+    auto* combo = Control<QComboBox>(1231);
+    ASSERT_NE(combo, nullptr);
+    for (int k = 31; k >= 0; --k) // in reverse: no sorting may undo it
+        qt.ComboAdd(DIALOG_MAIN, 1231, (k < 10 ? "0" : "") + std::to_string(k));
+    EXPECT_EQ(qt.ComboSelection(DIALOG_MAIN, 1231), -1);
+    EXPECT_EQ(combo->itemText(0), "31");
+    qt.ComboSelect(DIALOG_MAIN, 1231, 3);
+    EXPECT_EQ(qt.ComboSelection(DIALOG_MAIN, 1231), 3);
+    EXPECT_EQ(events.log.size(), 1u); // selecting from code reports nothing
+
+    // The user opens the list, moves to entry 5 and confirms it.
+    combo->showPopup();
+    QAbstractItemView* list = combo->view();
+    list->setCurrentIndex(combo->model()->index(5, 0));
+    QTest::keyClick(list, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(qt.ComboSelection(DIALOG_MAIN, 1231), 5);
+    ASSERT_GE(events.log.size(), 3u);
+    EXPECT_EQ(events.log[events.log.size() - 2], "command 1231 9");
+    EXPECT_EQ(events.log.back(), "command 1231 8");
+
+    qt.ComboReset(DIALOG_MAIN, 1231);
+    EXPECT_EQ(combo->count(), 0);
+    EXPECT_EQ(qt.ComboSelection(DIALOG_MAIN, 1231), -1);
+}
+
+TEST_F(QtPlatformTest, ControlsKeepTextColoursImagesAndPaintedRows) {
+    qt.SetControlText(DIALOG_MAIN, 1050, "C-3 01\nD#4 02\n--- --");
+    EXPECT_EQ(qt.GetControlText(DIALOG_MAIN, 1050), "C-3 01\nD#4 02\n--- --");
+    EXPECT_EQ(Control<QLabel>(1050)->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+    qt.SetControlText(DIALOG_MAIN, 1242, "Toggles Metronome ON/OFF. <\xC2\xB2>");
+    EXPECT_EQ(qt.GetControlText(DIALOG_MAIN, 1242), "Toggles Metronome ON/OFF. <\xC2\xB2>");
+    EXPECT_EQ(qt.GetControlText(DIALOG_MAIN, 4242), ""); // no such control: nothing happens
+
+    qt.SetControlColors(DIALOG_MAIN, 1051, 0x006400, 0xFFFFFF);
+    QLabel* row = Control<QLabel>(1051);
+    EXPECT_EQ(row->palette().color(QPalette::WindowText), QColor(0, 100, 0));
+    EXPECT_EQ(row->palette().color(QPalette::Window), QColor(255, 255, 255));
+    EXPECT_EQ(row->grab().toImage().pixelColor(row->width() - 2, row->height() - 2),
+              QColor(255, 255, 255));
+
+    qt.SetToolTip(DIALOG_MAIN, 1087, "Starts Music playing. <ENTER>");
+    EXPECT_EQ(qt.ControlWidget(DIALOG_MAIN, 1087)->toolTip(), "Starts Music playing. <ENTER>");
+
+    // The bitmaps are compiled in; a missing one shows nothing.
+    EXPECT_TRUE(QFile::exists(":/bitmaps/111.svg"));
+    qt.SetControlImage(DIALOG_MAIN, 1087, 111);
+    EXPECT_FALSE(Control<QPushButton>(1087)->icon().isNull());
+    qt.SetControlImage(DIALOG_MAIN, 1087, 999);
+    EXPECT_TRUE(Control<QPushButton>(1087)->icon().isNull());
+
+    // A level meter: 41 rows, black above and green at the bottom, stretched to the frame.
+    std::vector<Rgb> rows(41, 0x000000);
+    for (int r = 30; r < 41; ++r) rows[size_t(r)] = 0x00FF00;
+    qt.PaintRows(DIALOG_MAIN, 1267, rows.data(), int(rows.size()));
+    qt.PaintRows(DIALOG_MAIN, 1087, rows.data(), int(rows.size())); // not a frame: ignored
+    QWidget* meter = qt.ControlWidget(DIALOG_MAIN, 1267);
+    const QImage image = meter->grab().toImage();
+    const int x = meter->width() / 2;
+    EXPECT_EQ(image.pixelColor(x, 0), QColor(Qt::black));                   // frame
+    EXPECT_EQ(image.pixelColor(x, 2), QColor(Qt::black));                   // top row
+    EXPECT_EQ(image.pixelColor(x, meter->height() - 3), QColor(0, 255, 0)); // bottom row
+    EXPECT_EQ(image.pixelColor(1, meter->height() - 3), QColor(0, 255, 0)); // full width
+}
+
+TEST_F(QtPlatformTest, MessageBoxesAnswerOkOrCancelWithTheirIcon) {
+    QMessageBox::Icon seen = QMessageBox::NoIcon;
+    auto answer = [&](QMessageBox::StandardButton button) {
+        QTimer::singleShot(0, [&seen, button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            seen = box->icon();
+            box->button(button)->click();
+        });
+    };
+    answer(QMessageBox::Cancel);
+    EXPECT_FALSE(qt.MessageBox("Sure?", "Song Data Warning.", MB_WARNING_OK_CANCEL));
+    EXPECT_EQ(seen, QMessageBox::Warning);
+    answer(QMessageBox::Ok);
+    EXPECT_TRUE(qt.MessageBox("Sure?", "Track Data Warning.", MB_QUESTION_OK_CANCEL));
+    EXPECT_EQ(seen, QMessageBox::Information);
+    answer(QMessageBox::Ok);
+    EXPECT_TRUE(qt.MessageBox("Empty", "Error message", MB_ERROR_OK));
+    EXPECT_EQ(seen, QMessageBox::Critical);
+}
+
+TEST_F(QtPlatformTest, CloseBoxAsksTheLogicWhichEndsTheDialog) {
+    QWidget* window = qt.DialogWidget(DIALOG_MAIN);
+    ASSERT_TRUE(window->isVisible());
+    window->close();
+    EXPECT_EQ(events.log.back(), "close");
+    EXPECT_TRUE(window->isVisible()); // the close box alone does not close it
+    qt.SetDialogTitle(DIALOG_MAIN, "Music Editor V2.10[Noname*]");
+    EXPECT_EQ(window->windowTitle(), "Music Editor V2.10[Noname*]");
+    qt.EndDialog(DIALOG_MAIN);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(qt.DialogWidget(DIALOG_MAIN), nullptr);
+}
+
+TEST_F(QtPlatformTest, LoopRunsPassesAlsoUnderAModalDialogAndHandsOverMidi) {
+    EXPECT_FALSE(qt.OpenMidiInput(&events)); // no sequencer device on a test machine
+    qt.InjectMidi(0x90, 60, 100);
+    qt.InjectMidi(0x80, 60, 0);
+    EXPECT_EQ(RunPasses(1), 7);
+    EXPECT_EQ(events.log[events.log.size() - 2], "midi 144 60 100");
+    EXPECT_EQ(events.log.back(), "midi 128 60 0");
+
+    // A modal About box opened from a click (not from a pass): passes go on meanwhile.
+    Recorder about;
+    int passes = 0, passesUnderModal = 0;
+    bool modalOpen = false;
+    QTimer::singleShot(5, [&] {
+        modalOpen = true;
+        QTimer::singleShot(60, [&] { qt.EndDialog(DIALOG_ABOUT); });
+        qt.RunModalDialog(DIALOG_ABOUT, &about);
+        modalOpen = false;
+        qt.Quit(3);
+    });
+    qt.StartWindowTimer(DIALOG_MAIN, 10);
+    EXPECT_EQ(qt.RunEventLoop([&] {
+        ++passes;
+        passesUnderModal += modalOpen;
+    }),
+              3);
+    EXPECT_EQ(about.log, std::vector<std::string>{"init"});
+    EXPECT_GT(passesUnderModal, 10);
+    EXPECT_GT(events.timers, 2);
+    EXPECT_EQ(qt.DialogWidget(DIALOG_ABOUT), nullptr);
+
+    // Quit before the loop starts: the loop returns at once.
+    qt.Quit(4);
+    EXPECT_EQ(qt.RunEventLoop([] {}), 4);
+}
+
+TEST_F(QtPlatformTest, KeyEventsSetKeyStateAndNeverMoveFocusOrPressButtons) {
+    QWidget* window = qt.DialogWidget(DIALOG_MAIN);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    qt.SetFocus(DIALOG_MAIN, 1082);
+    QWidget* parked = qt.ControlWidget(DIALOG_MAIN, 1082);
+    ASSERT_EQ(QApplication::focusWidget(), parked);
+
+    struct Key {
+        int qt, vk;
+        QString text;
+    };
+    const Key keys[] = {{Qt::Key_A, 0x41, "a"},       {Qt::Key_Z, 0x5A, "z"},
+                        {Qt::Key_0, 0x30, "0"},       {Qt::Key_Space, 0x20, " "},
+                        {Qt::Key_Return, 0x0D, "\r"}, {Qt::Key_Backspace, 0x08, "\b"},
+                        {Qt::Key_Tab, 0x09, "\t"},    {Qt::Key_Left, 0x25, ""},
+                        {Qt::Key_Down, 0x28, ""},     {Qt::Key_F5, 0x74, ""},
+                        {Qt::Key_F12, 0x7B, ""},      {Qt::Key_Shift, 0x10, ""},
+                        {Qt::Key_Control, 0x11, ""},  {Qt::Key_Comma, 0xBC, ","},
+                        {Qt::Key_Period, 0xBE, "."},  {Qt::Key_Apostrophe, 0xDE, "'"}};
+    for (const Key& k : keys) {
+        SendKey(parked, QEvent::KeyPress, k.qt, k.text);
+        EXPECT_TRUE(qt.IsKeyDown(k.vk)) << k.vk;
+        SendKey(parked, QEvent::KeyRelease, k.qt, k.text);
+        EXPECT_FALSE(qt.IsKeyDown(k.vk)) << k.vk;
+    }
+    // Shift + 1 on the digit row (X11 key code 10) is still the key 1, down and up.
+    SendKey(parked, QEvent::KeyPress, Qt::Key_Exclam, "!", 10);
+    EXPECT_TRUE(qt.IsKeyDown(0x31));
+    SendKey(parked, QEvent::KeyRelease, Qt::Key_1, "1", 10);
+    EXPECT_FALSE(qt.IsKeyDown(0x31));
+
+    // TAB, SPACE and ENTER leave the focus parked and press nothing.
+    for (int key : {Qt::Key_Tab, Qt::Key_Space, Qt::Key_Return, Qt::Key_Right, Qt::Key_Escape})
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    EXPECT_EQ(QApplication::focusWidget(), parked);
+    EXPECT_EQ(events.log, std::vector<std::string>{"init"});
+    EXPECT_TRUE(window->isVisible());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Tests need no display.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt wants a private runtime directory.
+    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+        const QString dir = QDir::tempPath() + "/tavomix-test-runtime-" + QString::number(getuid());
+        QDir().mkpath(dir);
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
+    }
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
