@@ -5,6 +5,7 @@
 #include "shell/main_window.h"
 #include "shell/pattern_view.h"
 #include "shell/settings_file.h"
+#include "song/note_entry.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
@@ -50,6 +51,7 @@ int RunProgram(const std::string& commandLine) {
     warmup_ticks.store(0, kRelaxed);
     current_row.store(0, kRelaxed);
     current_channel.store(0, kRelaxed);
+    InstallNoteEntry();
     note_entry.resetKeyboard();
     // The song: every track and position empty, "Noname", tempo 10, play state cleared.
     ResetSong();

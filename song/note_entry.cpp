@@ -1,0 +1,452 @@
+#include "song/note_entry.h"
+
+#include "platform/platform.h"
+#include "shell/main_window.h"
+#include "shell/pattern_view.h"
+#include "shell/settings_file.h"
+#include "song/sequencer.h"
+#include "song/song_model.h"
+#include "sound/audio_output.h"
+#include "sound/engine_lock.h"
+#include "sound/instrument_bank.h"
+#include "sound/synthesis.h"
+
+#include <mutex>
+
+uint8_t key_state[KEY_COUNT] = {};
+
+namespace {
+
+constexpr auto kRelaxed = std::memory_order_relaxed;
+constexpr int kLevelRiseKeyboard = LEVEL_RISE_HIGH; // +800 above LEVEL_LOW
+constexpr int kLevelRiseMidi = 500;                 // +500 above LEVEL_LOW
+constexpr int kReleaseVelocity = 20;                // a note on below this is a release
+constexpr int kLowestMidiKey = 18, kHighestMidiKey = 78;
+constexpr int kOctaveNotes = 32; // the octave toggle moves a note into the lower bank
+
+// Auto-repeat of UP (index 0) and DOWN (index 1).
+constexpr int kRepeatKeys[2] = {VKEY_UP, VKEY_DOWN};
+int repeat_countdown[2] = {0, 0};
+int repeat_delay[2] = {REPEAT_FIRST_DELAY, REPEAT_FIRST_DELAY};
+
+// The note keys in note order (note 1 first); the period key, note 26, is tested apart.
+constexpr char kNoteKeysQ[25] = {'Q', '2', 'W', '3', 'E', 'R', '5', 'T', '6', 'Y', '7', 'U', 'Z',
+                                 'S', 'X', 'D', 'C', 'V', 'G', 'B', 'H', 'N', 'J', 'M', 'K'};
+constexpr char kNoteKeysA[25] = {'A', '2', 'Z', '3', 'E', 'R', '5', 'T', '6', 'Y', '7', 'U', 'W',
+                                 'S', 'X', 'D', 'C', 'V', 'G', 'B', 'H', 'N', 'J', 0,   'K'};
+
+bool WentDown(int vk) {
+    return key_state[vk] == KEY_WENT_DOWN;
+}
+bool IsHeld(int vk) {
+    return key_state[vk] != KEY_UP;
+}
+
+int InstrumentNow() {
+    return current_instrument.load(kRelaxed) & (INSTRUMENT_COUNT - 1);
+}
+int Channel() {
+    return current_channel.load(kRelaxed) & (CHANNEL_COUNT - 1);
+}
+bool Playing() {
+    return playing.load(kRelaxed) != 0;
+}
+bool RecordingNow() {
+    return record_enabled == 1 && countdown_left.load(kRelaxed) == 0;
+}
+
+void Redraw() {
+    RedrawPatternView(current_row.load(kRelaxed), current_position.load(kRelaxed));
+}
+void RedrawWithStatus() {
+    Redraw();
+    ShowCursorCell();
+}
+
+// Sends a button's command to the main window, as a click on it would.
+void SendCommand(int id) {
+    main_window().OnCommand(id, CMD_CLICKED);
+}
+
+void SetCursorCell(Cell cell) {
+    SetCell(CurrentTrack(), current_row.load(kRelaxed), cell);
+}
+Cell CursorCell() {
+    return GetCell(CurrentTrack(), current_row.load(kRelaxed));
+}
+
+void SetRow(int row) {
+    current_row.store(static_cast<int16_t>(row), kRelaxed);
+}
+
+void StopVoice(int soundType) {
+    std::lock_guard<std::mutex> lock(sound_engine_lock);
+    StopChannel(soundType);
+}
+
+// Sounds note n with the current instrument on the current channel's meter. The started flags
+// are cleared before the load as well, since a load is refused while its type's flag is set.
+void PlayNote(int note, int riseAbove) {
+    {
+        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        ClearStartedFlags();
+        LoadActiveSound(InstrumentNow(), nullptr);
+        auto& level = channel_level[Channel()];
+        const int now = level.load(kRelaxed);
+        level.store(now + (now <= LEVEL_LOW ? LEVEL_RISE_LOW : riseAbove), kRelaxed);
+        SetNoteFrequency(note);
+        const int t = ActiveSound.soundType;
+        SelectRenderBuffer(t);
+        ClearStartedFlags();
+        RenderSound(t);
+        StartSound(t);
+        ClearStartedFlags();
+    }
+    MarkSongModified();
+}
+
+// Writes note n at the cursor (allocating a track first when the cursor's channel has none and
+// `allocate` is set); while stopped the cursor then moves on by the cursor step, wrapping.
+void RecordNote(int note, bool allocate) {
+    if (allocate && CurrentTrack() == 0) AllocateTrack();
+    SetCursorCell({static_cast<uint8_t>(InstrumentNow()), static_cast<uint8_t>(note)});
+    if (!Playing() && !song_play.load(kRelaxed)) {
+        // The stored step may be any value: wrap it into 0..63 whatever its size.
+        const int row =
+            ((current_row.load(kRelaxed) + cursor_step) % TRACK_ROWS + TRACK_ROWS) % TRACK_ROWS;
+        SetRow(row);
+    }
+    Redraw();
+}
+
+// ------------------------------------------------------------------- the key handler's steps
+
+void ToggleOctave() {
+    octave_shift = !octave_shift;
+    ShowOctaveButton();
+}
+
+// Numeric-pad plus and minus renumber the cursor cell's instrument byte, whatever it holds.
+bool InstrumentByteKeys() {
+    int step;
+    if (WentDown(VKEY_PAD_PLUS))
+        step = 1;
+    else if (WentDown(VKEY_PAD_MINUS))
+        step = INSTRUMENT_COUNT - 1; // -1 mod 16
+    else
+        return false;
+    Cell cell = CursorCell();
+    cell.instrument = static_cast<uint8_t>((cell.instrument + step) % INSTRUMENT_COUNT);
+    SetCursorCell(cell);
+    Redraw();
+    MarkSongModified();
+    return true;
+}
+
+bool MuteKeys() {
+    for (int c = 0; c < CHANNEL_COUNT; ++c) {
+        if (!WentDown(VKEY_F1 + 4 + c)) continue; // F5..F8
+        channel_muted[c].store(!channel_muted[c].load(kRelaxed), kRelaxed);
+        ShowMuteButtons(0);
+        return true;
+    }
+    return false;
+}
+
+bool ControlKeys() {
+    if (!IsHeld(VKEY_CONTROL)) return false;
+    if (WentDown('C'))
+        SendCommand(BUTTON_COPY_TRACK);
+    else if (WentDown('V'))
+        SendCommand(BUTTON_PASTE_TRACK);
+    else if (WentDown(VKEY_F1 + 10) || WentDown(VKEY_F1 + 11)) {
+        ShiftTrackInstruments(WentDown(VKEY_F1 + 11));
+        Redraw();
+        SelectCurrentEntries();
+    } else
+        return false;
+    return true;
+}
+
+bool ShiftKeys() {
+    if (!IsHeld(VKEY_SHIFT)) return false;
+    if (WentDown('C'))
+        SendCommand(BUTTON_COPY_PATTERN);
+    else if (WentDown('V'))
+        SendCommand(BUTTON_PASTE_PATTERN);
+    else
+        return false;
+    return true;
+}
+
+bool ChannelKeys() {
+    int step;
+    if (WentDown(VKEY_RIGHT))
+        step = 1;
+    else if (WentDown(VKEY_LEFT))
+        step = CHANNEL_COUNT - 1; // -1 mod 4
+    else
+        return false;
+    current_channel.store(static_cast<int16_t>((Channel() + step) % CHANNEL_COUNT), kRelaxed);
+    if (!Playing()) RedrawWithStatus();
+    return true;
+}
+
+// DELETE, F9 and F11/F12 in record mode once the count-down is over.
+bool RecordModeKeys() {
+    if (!RecordingNow()) return false;
+    if (WentDown(VKEY_DELETE)) {
+        SetCursorCell({0, 0});
+        Redraw();
+        MarkSongModified();
+        return true;
+    }
+    if (WentDown(VKEY_F1 + 8)) {
+        const int t = FindLastSoundType();
+        if (t >= 0 && t < SOUND_TYPE_COUNT) {
+            SetCursorCell({static_cast<uint8_t>(CMD_STOP_SOUND_TYPE + t), NOTE_COMMAND});
+            Redraw();
+            channel_level[Channel()].store(0, kRelaxed);
+            StopVoice(t);
+            MarkSongModified();
+            return true;
+        }
+    }
+    if (WentDown(VKEY_F1 + 10) || WentDown(VKEY_F1 + 11)) {
+        ShiftTrackOctave(WentDown(VKEY_F1 + 11));
+        Redraw();
+        MarkSongModified();
+        channel_level[Channel()].store(0, kRelaxed);
+        return true;
+    }
+    return false;
+}
+
+// F1, F2 and the cursor keys, only while stopped.
+bool StoppedKeys() {
+    if (WentDown(VKEY_F1) || WentDown(VKEY_F1 + 1)) {
+        const uint8_t code = WentDown(VKEY_F1) ? CMD_PATTERN_BREAK : CMD_STOP_MUSIC;
+        SetCursorCell({code, NOTE_COMMAND});
+        Redraw();
+        MarkSongModified();
+        return true;
+    }
+    const int row = current_row.load(kRelaxed);
+    int next;
+    if (WentDown(VKEY_PAGE_UP))
+        next = row - 16 < 0 ? row - 16 + TRACK_ROWS : row - 16;
+    else if (WentDown(VKEY_PAGE_DOWN))
+        next = row + 16 > 63 ? row + 16 - TRACK_ROWS : row + 16;
+    else if (WentDown(VKEY_HOME))
+        next = 0;
+    else if (WentDown(VKEY_END))
+        next = TRACK_ROWS - 1;
+    else if (WentDown(VKEY_UP))
+        next = row > 0 ? row - 1 : row;
+    else if (WentDown(VKEY_DOWN))
+        next = row < TRACK_ROWS - 1 ? row + 1 : row;
+    else
+        return false;
+    SetRow(next);
+    RedrawWithStatus();
+    return true;
+}
+
+// The commands of the key handler, in their order; true when one acted.
+bool CommandKeys() {
+    if (WentDown(VKEY_ENTER) && Playing()) {
+        StopPlay();
+        return true;
+    }
+    if (WentDown(VKEY_TAB)) {
+        ToggleOctave();
+        return true;
+    }
+    if (WentDown(VKEY_METRONOME)) {
+        metronome_enabled.store(!metronome_enabled.load(kRelaxed), kRelaxed);
+        ShowMetronomeButton();
+        return true;
+    }
+    if (WentDown(VKEY_BACKSPACE)) {
+        if (Playing())
+            StopPlay();
+        else
+            SendCommand(BUTTON_PLAY_PATTERN);
+        return true;
+    }
+    if (WentDown(VKEY_ENTER)) {
+        SendCommand(BUTTON_PLAY_SONG);
+        return true;
+    }
+    if (WentDown(VKEY_SPACE)) {
+        record_enabled = !record_enabled;
+        platform().SetControlImage(MAIN_WINDOW, BUTTON_RECORD,
+                                   record_enabled ? BITMAP_RECORD_ON : BITMAP_RECORD_OFF);
+        return true;
+    }
+    if (InstrumentByteKeys() || MuteKeys() || ControlKeys() || ShiftKeys() || ChannelKeys() ||
+        RecordModeKeys())
+        return true;
+    if (Playing()) return false; // straight to the note keys
+    return StoppedKeys();
+}
+
+// ---------------------------------------------------------------------------------- MIDI
+
+// A stop command for sound type s at the cursor (record mode only) and the voice stopped.
+void EnterStopCommand(int soundType) {
+    if (CurrentTrack() == 0) AllocateTrack();
+    if (RecordingNow()) SetCursorCell({static_cast<uint8_t>(soundType), NOTE_COMMAND});
+    Redraw();
+    StopVoice(soundType);
+    MarkSongModified();
+}
+
+void EnterMidiNote(int note) {
+    // One allocation per note: a second try could only fail again and show its box twice.
+    if (CurrentTrack() == 0) AllocateTrack();
+    if (RecordingNow()) RecordNote(note, false);
+    PlayNote(note, kLevelRiseMidi);
+}
+
+void MidiNoteOn(int key, int velocity) {
+    if (velocity < kReleaseVelocity) {
+        const int held = held_keys[key];
+        if (held == 0) return;
+        held_keys[key] = 0;
+        channel_level[Channel()].store(0, kRelaxed);
+        if (held >= 1 && held <= SOUND_TYPE_COUNT) EnterStopCommand(held - 1);
+        return;
+    }
+    const int note = MidiNote(key);
+    if (note == 0) return;
+    const Instrument& instrument = SoundBank[InstrumentNow()];
+    // A sound type outside 0..3 (a loaded bank may hold one) is never held: its stop command
+    // would name no voice.
+    const int type = instrument.soundType;
+    if (type >= 0 && type < SOUND_TYPE_COUNT) {
+        const int held = type + 1;
+        for (int& entry : held_keys)
+            if (entry == held) entry = 0;
+        const bool sustains = instrument.fade <= 7 && instrument.useLength == 0;
+        if (sustains && Playing()) held_keys[key] = held;
+    }
+    EnterMidiNote(note);
+}
+
+void MidiPitchBend(int a, int b) {
+    const int k = InstrumentNow();
+    if ((a == 127 && b == 127) || (b == 127 && a == 0)) {
+        current_instrument.store(static_cast<int16_t>((k + 1) % INSTRUMENT_COUNT), kRelaxed);
+    } else if (a == 0 && b == 0) {
+        current_instrument.store(
+            static_cast<int16_t>((k + INSTRUMENT_COUNT - 1) % INSTRUMENT_COUNT), kRelaxed);
+    } else {
+        return;
+    }
+    SelectCurrentEntries();
+}
+
+void PollAndHandle(int commandsEnabled) {
+    PollKeyboard();
+    HandleKeys(commandsEnabled);
+}
+
+} // namespace
+
+void ResetKeyboard() {
+    for (auto& state : key_state) state = KEY_UP;
+    for (int i = 0; i < 2; ++i) {
+        repeat_countdown[i] = 0;
+        repeat_delay[i] = REPEAT_FIRST_DELAY;
+    }
+}
+
+void PollKeyboard() {
+    if (keyboard_reset_pending.exchange(0, kRelaxed) != 0) ResetKeyboard();
+    Platform& p = platform();
+    for (int vk = 0; vk < KEY_COUNT; ++vk) {
+        // Contract with the platform: IsKeyDown is true while the key is down and also once
+        // after a press that was released before this poll, so that a tap shorter than one
+        // pass still reads as "went down" here (and as up at the next poll).
+        if (p.IsKeyDown(vk))
+            key_state[vk] = key_state[vk] == KEY_UP ? KEY_WENT_DOWN : KEY_HELD;
+        else
+            key_state[vk] = KEY_UP;
+    }
+    for (int i = 0; i < 2; ++i) {
+        uint8_t& state = key_state[kRepeatKeys[i]];
+        if (state == KEY_UP) {
+            repeat_countdown[i] = 0;
+            repeat_delay[i] = REPEAT_FIRST_DELAY;
+            continue;
+        }
+        // The press poll counts as the first of the delay, so presses come exactly `delay` polls
+        // apart: the poll that ends the countdown reads the key as up, the next as a new press.
+        if (state == KEY_WENT_DOWN) repeat_countdown[i] = repeat_delay[i];
+        if (--repeat_countdown[i] > 0) continue;
+        state = KEY_UP;
+        repeat_delay[i] = repeat_delay[i] - REPEAT_DELAY_STEP < REPEAT_MIN_DELAY
+                              ? REPEAT_MIN_DELAY
+                              : repeat_delay[i] - REPEAT_DELAY_STEP;
+    }
+}
+
+int KeyboardNote() {
+    const char* keys = keyboard_layout != 0 ? kNoteKeysQ : kNoteKeysA;
+    int note = 0;
+    for (int i = 0; i < 25; ++i) {
+        const int vk = keys[i] != 0 ? keys[i] : VKEY_COMMA;
+        if (WentDown(vk)) note = i + 1;
+    }
+    if (WentDown(VKEY_PERIOD)) note = 26;
+    if (note != 0 && octave_shift) note += kOctaveNotes;
+    return note;
+}
+
+int MidiNote(int key) {
+    if (key < kLowestMidiKey || key > kHighestMidiKey) return 0;
+    if (key <= 47) return key + 15; // 33..62, the lower bank whatever the octave toggle
+    return key - 47 + (octave_shift ? kOctaveNotes : 0); // 1..31, or 33..63
+}
+
+void HandleKeys(int commandsEnabled) {
+    if (commandsEnabled && CommandKeys()) return;
+    const int note = KeyboardNote();
+    if (note == 0) return;
+    if (commandsEnabled && RecordingNow()) RecordNote(note, true);
+    PlayNote(note, kLevelRiseKeyboard);
+}
+
+void HandleMidiMessage(uint8_t status, uint8_t data1, uint8_t data2) {
+    if (status == 0xFE) return; // active sensing
+    if (status < 0x80 || data1 > 127 || data2 > 127) return;
+    switch (status >> 4) {
+    case 0x8:
+    case 0xB: play_armed.store(1, kRelaxed); break;
+    case 0x9:
+        play_armed.store(1, kRelaxed);
+        MidiNoteOn(data1, data2);
+        break;
+    case 0xE:
+        play_armed.store(1, kRelaxed);
+        MidiPitchBend(data1, data2);
+        break;
+    default: break;
+    }
+    if (data1 != 0) return;
+    if (data2 == 63) {
+        ToggleOctave();
+        play_armed.store(1, kRelaxed);
+    } else if (data2 == 66) {
+        play_armed.store(1, kRelaxed);
+        current_channel.store(static_cast<int16_t>((Channel() + 1) % CHANNEL_COUNT), kRelaxed);
+        if (!Playing()) RedrawWithStatus();
+    }
+}
+
+void InstallNoteEntry() {
+    note_entry.resetKeyboard = ResetKeyboard;
+    note_entry.pollKeyboard = PollAndHandle;
+    note_entry.handleMidiMessage = HandleMidiMessage;
+}

@@ -1,0 +1,79 @@
+// Note entry: the PC keyboard and a MIDI keyboard as an instrument and as an editor. Every note
+// is sounded at once with `current_instrument`; in record mode it is also written at the cursor,
+// in step time while stopped (the cursor then moves on by `cursor_step`) or in real time during
+// playback (at the row the sequencer plays next). The PC keyboard also carries the editing
+// commands: transport, cursor movement, copy and paste, command cells, mutes, octave and
+// instrument edits.
+//
+// The PC keyboard is polled, not read from key messages: each pass of the main loop (about once
+// a millisecond) queries all 256 virtual keys, then the handler acts on the keys that went down.
+// Auto-repeat of UP and DOWN is counted in polls.
+//
+// Threads: UI thread only. The handlers write cells, the cursor, the play state and the channel
+// levels that the sequencer tick reads and writes on its own thread (all atomic words), and they
+// hold `sound_engine_lock` for each whole note they play and for each voice they stop.
+#pragma once
+
+#include <cstdint>
+
+// ------------------------------------------------------------------------------ key state
+constexpr int KEY_COUNT = 256;
+constexpr uint8_t KEY_UP = 0;
+constexpr uint8_t KEY_WENT_DOWN = 1; // down now, up at the poll before
+constexpr uint8_t KEY_HELD = 2;      // down now and at the poll before
+
+// Auto-repeat of UP and DOWN, in polls: the first repeat comes 800 polls after the press, each
+// later one 100 polls sooner than the one before, down to every 100 polls.
+constexpr int REPEAT_FIRST_DELAY = 800;
+constexpr int REPEAT_DELAY_STEP = 100;
+constexpr int REPEAT_MIN_DELAY = 100;
+
+// Virtual-key codes the handler reads. Letters and digits are their upper-case characters
+// ('A'..'Z' 0x41..0x5A, '0'..'9' 0x30..0x39).
+constexpr int VKEY_BACKSPACE = 0x08;
+constexpr int VKEY_TAB = 0x09;
+constexpr int VKEY_ENTER = 0x0D;
+constexpr int VKEY_SHIFT = 0x10;
+constexpr int VKEY_CONTROL = 0x11;
+constexpr int VKEY_SPACE = 0x20;
+constexpr int VKEY_PAGE_UP = 0x21;
+constexpr int VKEY_PAGE_DOWN = 0x22;
+constexpr int VKEY_END = 0x23;
+constexpr int VKEY_HOME = 0x24;
+constexpr int VKEY_LEFT = 0x25;
+constexpr int VKEY_UP = 0x26;
+constexpr int VKEY_RIGHT = 0x27;
+constexpr int VKEY_DOWN = 0x28;
+constexpr int VKEY_DELETE = 0x2E;
+constexpr int VKEY_PAD_PLUS = 0x6B;  // numeric pad
+constexpr int VKEY_PAD_MINUS = 0x6D; // numeric pad
+constexpr int VKEY_F1 = 0x70;        // F1..F12 are 0x70..0x7B
+constexpr int VKEY_COMMA = 0xBC;
+constexpr int VKEY_PERIOD = 0xBE;
+constexpr int VKEY_METRONOME = 0xDE; // the key left of 1 on AZERTY, the quote key on QWERTY
+
+// Per virtual key: KEY_UP, KEY_WENT_DOWN or KEY_HELD, as the last poll left it.
+extern uint8_t key_state[KEY_COUNT];
+
+// ------------------------------------------------------------------------------ operations
+
+// All key states up, both repeat countdowns 0, both repeat delays back to 800.
+void ResetKeyboard();
+// Takes `keyboard_reset_pending` (resetting first when it was set), then queries every virtual
+// key and updates the key state and the auto-repeat of UP and DOWN.
+void PollKeyboard();
+// Acts on the key state: one command, cursor move or edit, or a note. `commandsEnabled` is 1
+// while the sound editor is closed; with 0 only note keys act, and they only sound.
+void HandleKeys(int commandsEnabled);
+// One MIDI short message: note on and off, control change, pitch bend. Bytes out of range (a
+// status below 0x80, a data byte above 127) make the whole message ignored.
+void HandleMidiMessage(uint8_t status, uint8_t data1, uint8_t data2);
+
+// The note number of the note keys pressed in this poll (the highest key wins, the period key
+// overrides all), with the octave toggle applied; 0 when no note key went down.
+int KeyboardNote();
+// The note number a MIDI key enters, or 0 for keys outside 18..78.
+int MidiNote(int key);
+
+// Points the main window's note-entry hooks at these functions. Called once at start-up.
+void InstallNoteEntry();
