@@ -66,10 +66,16 @@ QColor ToColor(Rgb rgb) {
 
 // --------------------------------------------------------------------------------- bitmaps
 
-// Bitmap `bitmap` (resources/bitmaps/<id>.svg, compiled in) drawn at `logical` size for a screen
-// with device-pixel ratio `dpr`; a null pixmap when the file is missing or unreadable.
-QPixmap RenderBitmap(const QString& name, QSize logical, qreal dpr) {
+// Drawn bitmaps by name, size and device-pixel ratio; emptied before the application ends.
+std::map<std::tuple<QString, int, int, int>, QPixmap>& BitmapCache() {
     static std::map<std::tuple<QString, int, int, int>, QPixmap> cache;
+    return cache;
+}
+
+// The bitmap `name` (resources/bitmaps/<name>.svg, compiled in) drawn at `logical` size for a
+// screen with device-pixel ratio `dpr`; a null pixmap when the file is missing or unreadable.
+QPixmap RenderBitmap(const QString& name, QSize logical, qreal dpr) {
+    auto& cache = BitmapCache();
     const auto key = std::make_tuple(name, logical.width(), logical.height(), int(dpr * 100));
     if (auto it = cache.find(key); it != cache.end()) return it->second;
     QPixmap pixmap;
@@ -595,6 +601,7 @@ QtPlatform::~QtPlatform() {
     stopping.clear();
     // Windows left open die now; they forget themselves as they go.
     while (!windows_.empty()) delete windows_.back();
+    qtplatform::BitmapCache().clear(); // pixmaps must not outlive the application
     if (qApp) qApp->removeEventFilter(keys_.get());
 }
 

@@ -10,8 +10,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -235,6 +237,34 @@ TEST_F(QtPlatformTest, MessageBoxesAnswerOkOrCancelWithTheirIcon) {
     answer(QMessageBox::Ok);
     EXPECT_TRUE(qt.MessageBox("Empty", "Error message", MB_ERROR_OK));
     EXPECT_EQ(seen, QMessageBox::Critical);
+}
+
+TEST_F(QtPlatformTest, FileDialogsAddTheFilterSuffixAndReturnNothingWhenCancelled) {
+    const QString dir = QDir::tempPath() + "/tavomix-file-dialog-" + QString::number(getpid());
+    QDir().mkpath(dir);
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir);
+    QString filter;
+    auto answer = [&](const QString& name) {
+        QTimer::singleShot(0, [&filter, name] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            filter = dialog->selectedNameFilter();
+            if (name.isEmpty()) return dialog->reject();
+            auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(edit, nullptr);
+            edit->setText(name);
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+    };
+    answer("tune");
+    EXPECT_EQ(qt.SaveFileDialog("Song Saver", "Song files", "*.son"),
+              (dir + "/tune.son").toStdString());
+    EXPECT_EQ(filter, "Song files (*.son)");
+    answer("");
+    EXPECT_EQ(qt.OpenFileDialog("Song Loader", "Song files", "*.son"), "");
+    QDir::setCurrent(before);
+    QDir(dir).removeRecursively();
 }
 
 TEST_F(QtPlatformTest, CloseBoxAsksTheLogicWhichEndsTheDialog) {
