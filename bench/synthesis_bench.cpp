@@ -26,9 +26,10 @@ void RenderNote(benchmark::State& state) {
     ActiveSound.soundType = type;
     ActiveSound.testFrequency = static_cast<int32_t>(state.range(1));
     ActiveSound.initVolume = 15;
-    ActiveSound.fade = 9;      // an audible fade-out: the envelope acts every 1408 samples
-    ActiveSound.period = 3;    // sweep steps of 131.79 samples
-    ActiveSound.pitchBend = 6; // sweeping slowly down
+    const bool shaped = state.range(2) != 0;
+    ActiveSound.fade = shaped ? 9 : 7;      // 9: the envelope acts every 1408 samples
+    ActiveSound.period = shaped ? 3 : 0;    // 3: sweep steps of 131.79 samples
+    ActiveSound.pitchBend = shaped ? 6 : 7; // 6: sweeping slowly down
     ActiveSound.waveform = 2;
     ActiveSound.waveformType = 0;
     ActiveSound.useLength = 0;
