@@ -60,7 +60,9 @@ extern uint8_t key_state[KEY_COUNT];
 // All key states up, both repeat countdowns 0, both repeat delays back to 800.
 void ResetKeyboard();
 // Takes `keyboard_reset_pending` (resetting first when it was set), then queries every virtual
-// key and updates the key state and the auto-repeat of UP and DOWN.
+// key 0..255 exactly once with IsKeyDown and updates the key state and the auto-repeat of UP and
+// DOWN. The platform reports a key down while it is down and also at the first query after a
+// press released before it, so that a tap between two polls still acts once.
 void PollKeyboard();
 // Acts on the key state: one command, cursor move or edit, or a note. `commandsEnabled` is 1
 // while the sound editor is closed; with 0 only note keys act, and they only sound.
