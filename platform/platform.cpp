@@ -16,3 +16,7 @@ Platform& platform() {
 void SetPlatform(Platform* p) {
     installed.store(p, std::memory_order_release);
 }
+
+Platform* InstalledPlatform() {
+    return installed.load(std::memory_order_acquire);
+}

@@ -150,3 +150,6 @@ class Platform {
 // installs a fake. Set it before any logic runs; reading it is safe from any thread.
 Platform& platform();
 void SetPlatform(Platform* p);
+// The installed platform, or null when none is; for code that swaps it for a while and puts
+// the previous one back.
+Platform* InstalledPlatform();

@@ -1,0 +1,305 @@
+#include "files/wav_export.h"
+
+#include "files/file_io.h"
+#include "platform/openal/loopback_platform.h"
+#include "platform/platform.h"
+#include "song/sequencer.h"
+#include "song/song_model.h"
+#include "sound/audio_output.h"
+#include "sound/engine_lock.h"
+#include "sound/instrument_bank.h"
+#include "sound/synthesis.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+constexpr auto kRelaxed = std::memory_order_relaxed;
+constexpr int kChunkFrames = 1024;
+// A WAV file's sizes are 32-bit: the data may not pass 4 GiB less the rest of the header.
+constexpr int64_t kMaxFrames = (int64_t{0xFFFFFFFF} - (WAV_HEADER_SIZE - 8)) / 2;
+// The noise generator's state for every render: its value at program start.
+constexpr uint32_t kRenderNoiseState = 1;
+
+// Everything the tick and the render change, taken on construction and put back on destruction.
+class SavedPlayState {
+  public:
+    SavedPlayState()
+        : warmup_(warmup_ticks.load(kRelaxed)), reset_(keyboard_reset_pending.load(kRelaxed)),
+          image_(countdown_image.load(kRelaxed)), position_(current_position.load(kRelaxed)),
+          row_(current_row.load(kRelaxed)), playing_(playing.load(kRelaxed)),
+          songPlay_(song_play.load(kRelaxed)), armed_(play_armed.load(kRelaxed)),
+          countdown_(countdown_left.load(kRelaxed)), metronome_(metronome_count.load(kRelaxed)),
+          metronomeOn_(metronome_enabled.load(kRelaxed)), active_(ActiveSound),
+          renderBuffer_(current_render_buffer), noise_(noise_state), modified_(song_modified) {
+        for (int c = 0; c < CHANNEL_COUNT; ++c) {
+            muted_[c] = channel_muted[c].load(kRelaxed);
+            level_[c] = channel_level[c].load(kRelaxed);
+        }
+        for (int t = 0; t < SOUND_TYPE_COUNT; ++t) started_[t] = sound_started[t].load(kRelaxed);
+        for (int v = 0; v < OUTPUT_CHANNEL_COUNT; ++v) {
+            loops_[v] = loop_flags[v];
+            voicePlaying_[v] = playing_flags[v].load(kRelaxed);
+        }
+        std::memcpy(buffers_.data(), render_buffers, sizeof render_buffers);
+    }
+    ~SavedPlayState() {
+        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        std::memcpy(render_buffers, buffers_.data(), sizeof render_buffers);
+        for (int v = 0; v < OUTPUT_CHANNEL_COUNT; ++v) {
+            loop_flags[v] = loops_[v];
+            playing_flags[v].store(voicePlaying_[v], kRelaxed);
+        }
+        for (int t = 0; t < SOUND_TYPE_COUNT; ++t) sound_started[t].store(started_[t], kRelaxed);
+        for (int c = 0; c < CHANNEL_COUNT; ++c) {
+            channel_muted[c].store(muted_[c], kRelaxed);
+            channel_level[c].store(level_[c], kRelaxed);
+        }
+        song_modified = modified_;
+        noise_state = noise_;
+        current_render_buffer = renderBuffer_;
+        ActiveSound = active_;
+        metronome_enabled.store(metronomeOn_, kRelaxed);
+        metronome_count.store(metronome_, kRelaxed);
+        countdown_left.store(countdown_, kRelaxed);
+        play_armed.store(armed_, kRelaxed);
+        song_play.store(songPlay_, kRelaxed);
+        playing.store(playing_, kRelaxed);
+        current_row.store(row_, kRelaxed);
+        current_position.store(position_, kRelaxed);
+        countdown_image.store(image_, kRelaxed);
+        keyboard_reset_pending.store(reset_, kRelaxed);
+        warmup_ticks.store(warmup_, kRelaxed);
+    }
+    SavedPlayState(const SavedPlayState&) = delete;
+    SavedPlayState& operator=(const SavedPlayState&) = delete;
+
+  private:
+    int32_t warmup_, reset_, image_, position_;
+    int16_t row_;
+    int32_t playing_, songPlay_, armed_, countdown_, metronome_, metronomeOn_;
+    int32_t muted_[CHANNEL_COUNT], level_[CHANNEL_COUNT];
+    int started_[SOUND_TYPE_COUNT];
+    int loops_[OUTPUT_CHANNEL_COUNT], voicePlaying_[OUTPUT_CHANNEL_COUNT];
+    ActiveSoundState active_;
+    uint8_t* renderBuffer_;
+    uint32_t noise_;
+    int modified_;
+    std::vector<uint8_t> buffers_ = std::vector<uint8_t>(sizeof render_buffers);
+};
+
+// Installs a platform for a scope and puts the previous one back.
+class PlatformSwap {
+  public:
+    PlatformSwap(Platform* p) : previous_(InstalledPlatform()) { SetPlatform(p); }
+    ~PlatformSwap() { SetPlatform(previous_); }
+    PlatformSwap(const PlatformSwap&) = delete;
+    PlatformSwap& operator=(const PlatformSwap&) = delete;
+
+  private:
+    Platform* previous_;
+};
+
+// The state song play starts from, with the warm-up over, the metronome and count-down off and
+// every channel heard, so that the first tick plays row 0 of position 0.
+void SetUpRenderPlay() {
+    warmup_ticks.store(WARMUP_TICKS, kRelaxed);
+    metronome_enabled.store(0, kRelaxed);
+    metronome_count.store(0, kRelaxed);
+    countdown_left.store(0, kRelaxed);
+    for (int c = 0; c < CHANNEL_COUNT; ++c) {
+        channel_muted[c].store(0, kRelaxed);
+        channel_level[c].store(0, kRelaxed);
+    }
+    current_position.store(0, kRelaxed);
+    current_row.store(0, kRelaxed);
+    play_armed.store(1, kRelaxed);
+    song_play.store(1, kRelaxed);
+    playing.store(1, kRelaxed);
+    // The noise generator is shared global state that every noise note advances: each render
+    // starts it from the same value (and the saved state puts the editor's value back), so the
+    // same song always gives the same samples.
+    noise_state = kRenderNoiseState;
+}
+
+// Mixes and hands on samples up to a frame count, in chunks.
+class Mixdown {
+  public:
+    Mixdown(LoopbackPlatform& mixer, const WavSink& sink) : mixer_(mixer), sink_(sink) {}
+    // Mixes up to frame `end`; a result other than Done when the sink fails or the file would
+    // grow too long.
+    WavExportResult MixTo(int64_t end) {
+        while (mixer_.framesMixed() < end) {
+            const int n =
+                static_cast<int>(std::min<int64_t>(kChunkFrames, end - mixer_.framesMixed()));
+            if (mixer_.framesMixed() + n > kMaxFrames) return WavExportResult::TooLong;
+            {
+                std::lock_guard<std::mutex> lock(sound_engine_lock);
+                mixer_.Mix(chunk_, n);
+            }
+            if (!sink_(chunk_, n)) return WavExportResult::WriteFailed;
+        }
+        return WavExportResult::Done;
+    }
+
+  private:
+    LoopbackPlatform& mixer_;
+    const WavSink& sink_;
+    int16_t chunk_[kChunkFrames];
+};
+
+WavExportResult RenderWithMixer(const WavExportOptions& options, const WavProgress& progress,
+                                const WavSink& sink, WavExportStats& stats) {
+    LoopbackPlatform mixer(InstalledPlatform());
+    if (!mixer.Open(options.rate)) return WavExportResult::NoMixer;
+    const PlatformSwap swap(&mixer);
+    {
+        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        StartAudio(); // the live voices' sizes and volumes
+        ClearStartedFlags();
+    }
+    SetUpRenderPlay();
+
+    // The live timer's period: whole milliseconds.
+    const int64_t periodMs = 1000 / std::max(tempo, 1);
+    const int64_t expected = std::max<int64_t>(CountSongTicks(options.loops), 1);
+    // Every pass ends within one visit of every row of every position.
+    const int64_t tickLimit = int64_t{POSITION_COUNT} * TRACK_ROWS * options.loops;
+    Mixdown mix(mixer, sink);
+    int shown = 0;
+    int passes = 0;
+    for (;;) {
+        SequencerTick();
+        ++stats.ticks;
+        if (!playing.load(kRelaxed)) break;
+        // Row 0 of position 0 after a tick that was playing: the song wrapped around.
+        if (current_position.load(kRelaxed) == 0 && current_row.load(kRelaxed) == 0 &&
+            ++passes >= options.loops)
+            break;
+        if (stats.ticks >= tickLimit) break;
+        const WavExportResult r = mix.MixTo(stats.ticks * periodMs * options.rate / 1000);
+        if (r != WavExportResult::Done) return r;
+        const int percent = static_cast<int>(std::min<int64_t>(99, stats.ticks * 100 / expected));
+        if (percent > shown) {
+            shown = percent;
+            if (progress && !progress(percent)) return WavExportResult::Cancelled;
+        }
+    }
+    stats.songFrames = mixer.framesMixed();
+
+    // The tail: until every voice is silent, for at most WAV_TAIL_SECONDS.
+    const int64_t tailEnd = stats.songFrames + int64_t{WAV_TAIL_SECONDS} * options.rate;
+    while (mixer.framesMixed() < tailEnd && !mixer.VoicesSilent()) {
+        const WavExportResult r =
+            mix.MixTo(std::min<int64_t>(tailEnd, mixer.framesMixed() + kChunkFrames / 4));
+        if (r != WavExportResult::Done) return r;
+    }
+    stats.frames = mixer.framesMixed();
+    if (progress && !progress(100)) return WavExportResult::Cancelled;
+    return WavExportResult::Done;
+}
+
+} // namespace
+
+void EncodeWavHeader(uint8_t out[WAV_HEADER_SIZE], int rate, uint32_t samples) {
+    const uint32_t dataBytes = samples * 2;
+    std::memcpy(out, "RIFF", 4);
+    PutI32(out + 4, static_cast<int32_t>(dataBytes + WAV_HEADER_SIZE - 8));
+    std::memcpy(out + 8, "WAVE", 4);
+    std::memcpy(out + 12, "fmt ", 4);
+    PutI32(out + 16, 16);       // size of the format chunk
+    PutI16(out + 20, 1);        // PCM
+    PutI16(out + 22, 1);        // mono
+    PutI32(out + 24, rate);     // samples per second
+    PutI32(out + 28, rate * 2); // bytes per second
+    PutI16(out + 32, 2);        // bytes per sample frame
+    PutI16(out + 34, 16);       // bits per sample
+    std::memcpy(out + 36, "data", 4);
+    PutI32(out + 40, static_cast<int32_t>(dataBytes));
+}
+
+WavExportResult RenderSong(const WavExportOptions& options, const WavProgress& progress,
+                           const WavSink& sink, WavExportStats* stats) {
+    if (options.loops < 1 || options.loops > WAV_MAX_LOOPS || options.rate < 8000 ||
+        options.rate > 192000)
+        return WavExportResult::BadOptions;
+    // No live tick may move the song while the render runs it.
+    const bool timerWasRunning = tick_timer_id != 0;
+    KillTickTimer();
+    WavExportStats measured;
+    WavExportResult result;
+    {
+        const SavedPlayState saved;
+        result = RenderWithMixer(options, progress, sink, measured);
+    }
+    if (timerWasRunning) RestartTickTimer();
+    if (stats) *stats = measured;
+    return result;
+}
+
+WavExportResult RenderSongToWav(const std::string& path, const WavExportOptions& options,
+                                const WavProgress& progress, WavExportStats* stats) {
+    WavExportResult result = WavExportResult::WriteFailed;
+    const bool written = WriteFileSafely(path, [&](std::FILE* f) {
+        uint8_t header[WAV_HEADER_SIZE];
+        EncodeWavHeader(header, options.rate, 0); // sizes filled in at the end
+        if (std::fwrite(header, 1, sizeof header, f) != sizeof header) return false;
+        uint32_t samples = 0;
+        std::vector<uint8_t> bytes;
+        const WavSink sink = [&](const int16_t* s, int count) {
+            bytes.resize(static_cast<size_t>(count) * 2);
+            for (int i = 0; i < count; ++i) PutI16(&bytes[2 * static_cast<size_t>(i)], s[i]);
+            samples += static_cast<uint32_t>(count);
+            return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        };
+        result = RenderSong(options, progress, sink, stats);
+        if (result != WavExportResult::Done) return false;
+        EncodeWavHeader(header, options.rate, samples);
+        return std::fseek(f, 0, SEEK_SET) == 0 &&
+               std::fwrite(header, 1, sizeof header, f) == sizeof header;
+    });
+    if (result == WavExportResult::Done && !written) result = WavExportResult::WriteFailed;
+    return result;
+}
+
+const char* WavExportMessage(WavExportResult result) {
+    switch (result) {
+    case WavExportResult::Done: return "The song was exported.";
+    case WavExportResult::Cancelled: return "The export was cancelled.";
+    case WavExportResult::BadOptions:
+        return "The export options are out of range (loops 1..99, rate 8000..192000 Hz).";
+    case WavExportResult::NoMixer: return "No offline audio mixer is available for the export.";
+    case WavExportResult::TooLong: return "The song is too long for a WAV file.";
+    case WavExportResult::WriteFailed: return "The WAV file could not be written.";
+    }
+    return "The export failed.";
+}
+
+int64_t CountSongTicks(int loops) {
+    const int size = std::clamp<int>(song_size.load(kRelaxed), 1, POSITION_COUNT);
+    const bool looping = song_loop.load(kRelaxed) == 1;
+    const int64_t limit = int64_t{POSITION_COUNT} * TRACK_ROWS * std::max(loops, 1);
+    int64_t ticks = 0;
+    int position = 0, row = 0, passes = 0;
+    while (ticks < limit) {
+        ++ticks;
+        // The first pattern break or stop command in the channel order 3, 2, 1, 0 ends the row.
+        uint8_t command = 0;
+        for (int channel = CHANNEL_COUNT - 1; channel >= 0 && command == 0; --channel) {
+            const Cell cell = GetCell(TrackAt(position, channel), row);
+            if (IsCommandCell(cell) &&
+                (cell.instrument == CMD_PATTERN_BREAK || cell.instrument == CMD_STOP_MUSIC))
+                command = cell.instrument;
+        }
+        if (command == CMD_STOP_MUSIC) break;
+        if (command != CMD_PATTERN_BREAK && ++row < TRACK_ROWS) continue;
+        row = 0;
+        if (++position < size) continue;
+        if (!looping || ++passes >= loops) break;
+        position = 0;
+    }
+    return ticks;
+}
