@@ -684,12 +684,33 @@ void QtPlatform::StartWindowTimer(int dialog, int periodMs) {
 
 // ---- controls
 
+// A multi-line static whose lines do not fit its height at the dialog font (the row-number
+// column holds eleven lines) takes the largest smaller font with which every line shows.
+static void FitLines(QLabel* label) {
+    QFont font = label->parentWidget() ? label->parentWidget()->font() : label->font();
+    // A final newline ends the last line rather than starting another.
+    const QString& text = label->text();
+    const int lines = static_cast<int>(text.count(QLatin1Char('\n'))) +
+                      (text.endsWith(QLatin1Char('\n')) ? 0 : 1);
+    const int room = label->contentsRect().height();
+    if (lines > 1 && font.pixelSize() <= 0 && font.pointSizeF() > 0)
+        font.setPixelSize(QFontMetrics(font).height());
+    auto needed = [lines](const QFont& f) {
+        const QFontMetrics m(f);
+        return (lines - 1) * m.lineSpacing() + m.height();
+    };
+    while (lines > 1 && font.pixelSize() > 6 && needed(font) > room)
+        font.setPixelSize(font.pixelSize() - 1);
+    label->setFont(font);
+}
+
 void QtPlatform::SetControlText(int dialog, int id, const std::string& text) {
     QWidget* w = ControlWidget(dialog, id);
     const QString value = qtplatform::ToQString(text);
-    if (auto* label = qobject_cast<QLabel*>(w))
+    if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(value);
-    else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        FitLines(label);
+    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
         if (combo->isEditable()) combo->setEditText(value);
     } else if (auto* edit = qobject_cast<QLineEdit*>(w))
         edit->setText(value);
