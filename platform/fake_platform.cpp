@@ -124,6 +124,21 @@ void FakePlatform::PaintRows(int dialog, int id, const Rgb* rows, int count) {
     control(dialog, id).rows.assign(rows, rows + count);
 }
 
+void FakePlatform::ControlPixelSize(int dialog, int id, int& width, int& height) {
+    const Control& c = control(dialog, id);
+    width = c.pixelWidth;
+    height = c.pixelHeight;
+}
+
+void FakePlatform::PaintPixels(int dialog, int id, int width, int height, const Rgb* pixels) {
+    Control& c = control(dialog, id);
+    c.paintedWidth = width;
+    c.paintedHeight = height;
+    ++c.paints;
+    const size_t count = width > 0 && height > 0 ? size_t(width) * size_t(height) : 0;
+    c.pixels.assign(pixels, pixels + count);
+}
+
 int FakePlatform::RunEventLoop(std::function<void()> pass) {
     for (int i = 0; i < loopPasses && quitCode < 0; ++i) pass();
     return quitCode < 0 ? 0 : quitCode;

@@ -42,6 +42,10 @@ class FakePlatform : public Platform {
         Rgb textColor = 0, background = 0;
         std::string toolTip;
         std::vector<Rgb> rows;
+        // A frame static's inside in pixels (as a test sets it), and what was painted there.
+        int pixelWidth = 0, pixelHeight = 0;
+        int paintedWidth = 0, paintedHeight = 0, paints = 0;
+        std::vector<Rgb> pixels;
     };
 
     // ---- Platform
@@ -66,6 +70,8 @@ class FakePlatform : public Platform {
     void SetControlColors(int dialog, int id, Rgb text, Rgb background) override;
     void SetToolTip(int dialog, int id, const std::string& text) override;
     void PaintRows(int dialog, int id, const Rgb* rows, int count) override;
+    void ControlPixelSize(int dialog, int id, int& width, int& height) override;
+    void PaintPixels(int dialog, int id, int width, int height, const Rgb* pixels) override;
     bool MessageBox(const std::string& text, const std::string& caption, int style) override;
     std::string OpenFileDialog(const std::string& title, const std::string& description,
                                const std::string& pattern) override;

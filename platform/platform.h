@@ -35,6 +35,7 @@ enum ScrollCode : int {
 // Notification codes of OnCommand.
 enum CommandNotification : int {
     CMD_CLICKED = 0,      // a button was pressed, a menu item chosen, or a key sent the command
+    CMD_COMBO_OPENED = 7, // a combo box is about to show its list
     CMD_COMBO_CLOSED = 8, // a combo box closed its list
     CMD_COMBO_CHOSEN = 9, // a combo box selection was confirmed
 };
@@ -100,6 +101,15 @@ class Platform {
     virtual void SetToolTip(int dialog, int id, const std::string& text) = 0;
     // Paints a frame static as `rows` horizontal lines, top first, each the full width.
     virtual void PaintRows(int dialog, int id, const Rgb* rows, int count) = 0;
+    // The inside of a frame static in pixels: the area that PaintPixels fills. 0 x 0 when the
+    // control is not there.
+    virtual void ControlPixelSize(int /*dialog*/, int /*id*/, int& width, int& height) {
+        width = height = 0;
+    }
+    // Shows `width` x `height` pixels (row by row, top first) inside a frame static, one per
+    // pixel of its inside, until they are painted again.
+    virtual void PaintPixels(int /*dialog*/, int /*id*/, int /*width*/, int /*height*/,
+                             const Rgb* /*pixels*/) {}
 
     // ---- message boxes and file dialogs (UI thread)
     // Shows a message box owned by the main window; true only when the user pressed OK.

@@ -11,6 +11,7 @@
 #include "sound/audio_output.h"
 #include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_editor.h"
 #include "sound/synthesis.h"
 
 #include <mutex>
@@ -52,6 +53,7 @@ int RunProgram(const std::string& commandLine) {
     current_row.store(0, kRelaxed);
     current_channel.store(0, kRelaxed);
     InstallNoteEntry();
+    InstallSoundEditor();
     note_entry.resetKeyboard();
     // The song: every track and position empty, "Noname", tempo 10, play state cleared.
     ResetSong();

@@ -1,0 +1,98 @@
+// The sound editor window (dialog 101): the user picks an instrument, renames it, sets its sound
+// type and parameters, sees the rendered sound drawn as a waveform and plays or stops it. It edits
+// a working copy of the instrument and writes it back into the bank when another instrument is
+// chosen and when the window closes.
+//
+// Threads: UI thread. Every editor step that touches `ActiveSound`, a render buffer or a voice
+// runs with `sound_engine_lock` held, so it never interleaves with the sequencer's load, render
+// and start.
+#pragma once
+
+#include "platform/platform.h"
+#include "sound/instrument_bank.h"
+
+#include <array>
+#include <string>
+
+// ------------------------------------------------------------------------------ control ids
+constexpr int EDITOR_INSTRUMENT_LIST = 1118; // combo box; its edit field holds the name
+constexpr int EDITOR_INIT_VOLUME_BAR = 1121;
+constexpr int EDITOR_FADE_BAR = 1122;
+constexpr int EDITOR_INIT_VOLUME_TEXT = 1123;
+constexpr int EDITOR_FADE_TEXT = 1124;
+constexpr int EDITOR_LENGTH_BAR = 1125;
+constexpr int EDITOR_USE_LENGTH = 1126;
+constexpr int EDITOR_LENGTH_TEXT = 1127;
+constexpr int EDITOR_PERIOD_TEXT = 1128;
+constexpr int EDITOR_PITCH_BEND_TEXT = 1129;
+constexpr int EDITOR_PERIOD_BAR = 1130;
+constexpr int EDITOR_PITCH_BEND_BAR = 1131;
+constexpr int EDITOR_DISPLAY = 1132; // the waveform display
+constexpr int EDITOR_PLAY = 1138;
+constexpr int EDITOR_STOP = 1139;
+constexpr int EDITOR_SOUND_TYPE_1 = 1212; // radio buttons 1212..1215: sound types 0..3
+constexpr int EDITOR_TEST_FREQUENCY = 1218;
+constexpr int EDITOR_WAVEFORM_BAR = 1219;
+constexpr int EDITOR_WAVEFORM_TEXT = 1220;
+constexpr int EDITOR_WAVEFORM_TYPE_LIST = 1221;
+constexpr int EDITOR_WAVEFORM_TYPE_GROUP = 1222;
+
+// ------------------------------------------------------------------------- waveform display
+constexpr Rgb DISPLAY_BACKGROUND = 0x000000;
+constexpr Rgb DISPLAY_CENTRE_LINE = 0x008000;
+constexpr Rgb DISPLAY_SAMPLE = 0x808080;
+constexpr int DISPLAY_SAMPLES_PER_COLUMN = 178;
+
+// Draws `samples` (RENDER_LENGTH unsigned samples) into `pixels`, `width` x `height`, row by row,
+// top first: black, a green centre line, and one grey pixel per column for every 178th sample.
+// A sample that falls on the row below the last (sample 0) is not drawn.
+void DrawWaveform(const uint8_t* samples, int width, int height, Rgb* pixels);
+
+// --------------------------------------------------------------------------------- editor
+class SoundEditor : public DialogEvents, public SoundEditorView {
+  public:
+    // ---- DialogEvents: opening, user actions, closing
+    void OnInit() override;
+    void OnCommand(int id, int notification) override;
+    void OnScroll(int id, int code, int position) override;
+    void OnClose() override;
+
+    // ---- SoundEditorView (engine lock held by the caller)
+    // Shows `ActiveSound` in the controls, enables the controls of its sound type, renders it
+    // and redraws the waveform display.
+    void RefreshEditor() override;
+    // Copies the name field (at most 31 characters) into `name`. Before that it puts the
+    // editor's working values back into `ActiveSound`, which the sequencer or a played note may
+    // have replaced since the editor's last step, so that a store takes the edited sound.
+    void ReadInstrumentName(char name[INSTRUMENT_NAME_SIZE]) override;
+    void SetScrollBarRanges() override;
+
+    // Reads the waveform type, the name, the test frequency, "Use Length" and the sound type
+    // from the controls into `ActiveSound`, then refreshes. Engine lock held.
+    void ReadEditorControls();
+
+    // The instrument the editor edits (stored on switching and closing).
+    int EditedInstrument() const { return edited_; }
+
+  private:
+    class Session; // the engine lock and the working copy for one editor step
+
+    void Enable(int id, bool on);
+    void ApplyEnableTable(int soundType);
+    void DrawDisplay();
+    void ListOpens();
+    void InstrumentChosen();
+
+    ActiveSoundState working_{}; // the edited sound between steps
+    int edited_ = 0;
+    std::array<std::string, INSTRUMENT_COUNT> entries_; // the instrument list's entries
+    std::array<bool, 16> barEnabled_{};                 // by scroll bar slot, see BarSlot
+    int displayWidth_ = 0, displayHeight_ = 0;
+    bool inSession_ = false; // within an editor step, `ActiveSound` is the working copy
+};
+
+// The one sound editor.
+SoundEditor& sound_editor();
+
+// Makes the main window run this editor for dialog 101. Called once at start-up.
+void InstallSoundEditor();
