@@ -18,6 +18,7 @@
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QIcon>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -150,10 +151,16 @@ class FrameBox : public QFrame {
         rows_.assign(rows, rows + std::max(count, 0));
         update();
     }
+    // Pixels painted one for one into the inside, top-left aligned.
+    void SetPixels(QImage image) {
+        pixels_ = std::move(image);
+        update();
+    }
 
   protected:
     void paintEvent(QPaintEvent* event) override {
         QFrame::paintEvent(event);
+        PaintPixels();
         if (rows_.empty()) return;
         QPainter painter(this);
         const QRect inside = contentsRect();
@@ -168,7 +175,18 @@ class FrameBox : public QFrame {
     }
 
   private:
+    // Each pixel covers one logical pixel; at a device-pixel ratio of 2 it becomes a sharp 2 x 2
+    // block, since the image is scaled without smoothing.
+    void PaintPixels() {
+        if (pixels_.isNull()) return;
+        QPainter painter(this);
+        painter.setClipRect(contentsRect());
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(QRect(contentsRect().topLeft(), pixels_.size()), pixels_);
+    }
+
     std::vector<Rgb> rows_;
+    QImage pixels_;
 };
 
 // A group box as dialogs draw it: an etched frame whose top line runs through the middle of
@@ -205,13 +223,34 @@ class Combo : public QComboBox {
   public:
     Combo(QWidget* parent, std::function<void()> closed)
         : QComboBox(parent), closed_(std::move(closed)) {}
+    // Called before the list shows, so that the logic can still change its entries.
+    void SetOpened(std::function<void()> opened) { opened_ = std::move(opened); }
+    void showPopup() override {
+        if (opened_) opened_();
+        QComboBox::showPopup();
+    }
+    // Enter in the edit field would choose the entry whose text it holds; in a dialog Enter
+    // chooses nothing. (The key state still sees the key: the application's filter runs first.)
+    void SwallowEnter() {
+        if (lineEdit()) lineEdit()->installEventFilter(this);
+    }
     void hidePopup() override {
         QComboBox::hidePopup();
         QTimer::singleShot(0, this, [this] { closed_(); });
     }
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+        }
+        return QComboBox::eventFilter(watched, event);
+    }
+
   private:
     std::function<void()> closed_;
+    std::function<void()> opened_;
 };
 
 // ------------------------------------------------------------------------- dialog windows
@@ -381,7 +420,10 @@ void DialogWindow::BuildControl(const ControlTemplate& control, QWidget* area) {
         auto* combo = new Combo(area, [this, id] {
             Send([id](DialogEvents& e) { e.OnCommand(id, CMD_COMBO_CLOSED); });
         });
+        combo->SetOpened(
+            [this, id] { Send([id](DialogEvents& e) { e.OnCommand(id, CMD_COMBO_OPENED); }); });
         combo->setEditable((control.style & CTL_COMBO_EDITABLE) != 0);
+        combo->SwallowEnter();
         combo->setInsertPolicy(QComboBox::NoInsert);
         // Only a click gives a list the focus; the logic parks it elsewhere afterwards.
         combo->setFocusPolicy(Qt::ClickFocus);
@@ -878,6 +920,24 @@ void QtPlatform::SetToolTip(int dialog, int id, const std::string& text) {
 void QtPlatform::PaintRows(int dialog, int id, const Rgb* rows, int count) {
     auto* frame = dynamic_cast<qtplatform::FrameBox*>(ControlWidget(dialog, id));
     if (frame && rows) frame->SetRows(rows, count);
+}
+
+void QtPlatform::ControlPixelSize(int dialog, int id, int& width, int& height) {
+    auto* frame = dynamic_cast<qtplatform::FrameBox*>(ControlWidget(dialog, id));
+    const QSize size = frame ? frame->contentsRect().size() : QSize();
+    width = std::max(size.width(), 0);
+    height = std::max(size.height(), 0);
+}
+
+void QtPlatform::PaintPixels(int dialog, int id, int width, int height, const Rgb* pixels) {
+    auto* frame = dynamic_cast<qtplatform::FrameBox*>(ControlWidget(dialog, id));
+    if (!frame || !pixels || width <= 0 || height <= 0) return;
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) line[x] = 0xFF000000u | pixels[size_t(y) * width + x];
+    }
+    frame->SetPixels(std::move(image));
 }
 
 // ---- message boxes and file dialogs

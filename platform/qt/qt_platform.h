@@ -69,6 +69,8 @@ class QtPlatform : public Platform {
     void SetControlColors(int dialog, int id, Rgb text, Rgb background) override;
     void SetToolTip(int dialog, int id, const std::string& text) override;
     void PaintRows(int dialog, int id, const Rgb* rows, int count) override;
+    void ControlPixelSize(int dialog, int id, int& width, int& height) override;
+    void PaintPixels(int dialog, int id, int width, int height, const Rgb* pixels) override;
     bool MessageBox(const std::string& text, const std::string& caption, int style) override;
     std::string OpenFileDialog(const std::string& title, const std::string& description,
                                const std::string& pattern) override;
