@@ -139,6 +139,17 @@ void FakePlatform::PaintPixels(int dialog, int id, int width, int height, const 
     c.pixels.assign(pixels, pixels + count);
 }
 
+bool FakePlatform::ShowProgress(const std::string& title, const std::string& text, int percent) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    progress.push_back(title + "|" + text + "|" + std::to_string(percent));
+    return progressCancelAfter < 0 || static_cast<int>(progress.size()) <= progressCancelAfter;
+}
+
+void FakePlatform::EndProgress() {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    progress.push_back("end");
+}
+
 int FakePlatform::RunEventLoop(std::function<void()> pass) {
     for (int i = 0; i < loopPasses && quitCode < 0; ++i) pass();
     return quitCode < 0 ? 0 : quitCode;

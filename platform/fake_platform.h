@@ -77,6 +77,8 @@ class FakePlatform : public Platform {
                                const std::string& pattern) override;
     std::string SaveFileDialog(const std::string& title, const std::string& description,
                                const std::string& pattern) override;
+    bool ShowProgress(const std::string& title, const std::string& text, int percent) override;
+    void EndProgress() override;
     int RunEventLoop(std::function<void()> pass) override;
     void Quit(int code) override;
     bool OpenMidiInput(DialogEvents* events) override;
@@ -106,6 +108,10 @@ class FakePlatform : public Platform {
     // dialog shown as "open|title|description|pattern" or "save|...".
     std::deque<std::string> dialogPaths;
     std::vector<std::string> dialogs;
+    // Progress shown: "title|text|percent" per update, "end" when closed; updates past
+    // `progressCancelAfter` (when not negative) answer that the user cancelled.
+    std::vector<std::string> progress;
+    int progressCancelAfter = -1;
     // Keys reported down by IsKeyDown, by virtual-key code.
     std::map<int, bool> keysDown;
     DialogEvents* midiTarget = nullptr; // set by OpenMidiInput when `midiAvailable`

@@ -122,6 +122,12 @@ class Platform {
     virtual std::string SaveFileDialog(const std::string& title, const std::string& description,
                                        const std::string& pattern) = 0;
 
+    // Shows (on the first call) or updates a modal progress window over the main window, with a
+    // Cancel button, and lets the window repaint. Returns false once the user cancelled.
+    virtual bool ShowProgress(const std::string& title, const std::string& text, int percent) = 0;
+    // Closes the progress window.
+    virtual void EndProgress() = 0;
+
     // ---- the main loop (UI thread)
     // Runs the event loop, calling `pass` about once a millisecond (also while a modal dialog
     // is open), until Quit. Returns the exit code.

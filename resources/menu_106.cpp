@@ -11,13 +11,10 @@ using enum MenuItemKind;
 constexpr MenuItem SEPARATOR = {Separator, 0, "", nullptr, 0};
 
 constexpr MenuItem PROGRAM_ITEMS[] = {
-    {Command, 1211, "Sound Editor", nullptr, 0},
-    SEPARATOR,
-    {Command, 1203, "New Song", nullptr, 0},
-    SEPARATOR,
-    {Command, 1206, "Save Song", nullptr, 0},
-    {Command, 1207, "Load Song", nullptr, 0},
-    SEPARATOR,
+    {Command, 1211, "Sound Editor", nullptr, 0},  SEPARATOR,
+    {Command, 1203, "New Song", nullptr, 0},      SEPARATOR,
+    {Command, 1206, "Save Song", nullptr, 0},     {Command, 1207, "Load Song", nullptr, 0},
+    {Command, 1208, "Export WAV...", nullptr, 0}, SEPARATOR,
     {Command, 1201, "Quit", nullptr, 0},
 };
 

@@ -1,6 +1,8 @@
 // The program's entry point: the Qt application, the real platform with its audio device,
 // then the program's run with the arguments joined by single blanks as the command line.
+#include "files/wav_export.h"
 #include "platform/qt/qt_platform.h"
+#include "shell/main_window.h"
 #include "shell/program.h"
 
 #include <QApplication>
@@ -22,6 +24,13 @@ void EnsureRuntimeDir() {
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
 }
 
+// The editor's Export WAV command renders through the offline renderer linked here.
+std::string ExportWav(const std::string& path, const std::function<bool(int)>& progress) {
+    const WavExportResult result = RenderSongToWav(path, WavExportOptions{}, progress);
+    if (result == WavExportResult::Done || result == WavExportResult::Cancelled) return "";
+    return WavExportMessage(result);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -36,6 +45,7 @@ int main(int argc, char** argv) {
     QtPlatform desktop;
     desktop.OpenAudio();
     SetPlatform(&desktop);
+    export_wav = ExportWav;
     const int code = RunProgram(commandLine);
     SetPlatform(nullptr);
     return code;

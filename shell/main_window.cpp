@@ -99,6 +99,23 @@ void SaveSongCommand() {
         ShowError("The song could not be written to this file.\nThe song was not saved.");
 }
 
+// Export WAV: stop playback, choose the file, render it with a progress window. The song and
+// its unsaved mark stay as they are.
+void ExportWavCommand() {
+    if (!export_wav) return;
+    StopPlay();
+    const std::string path =
+        platform().SaveFileDialog("WAV Exporter", ".WAV Audio file (*.wav)", "*.wav");
+    if (path.empty()) return;
+    long_task_running = 1;
+    const std::string failure = export_wav(path, [](int percent) {
+        return platform().ShowProgress("WAV Exporter", "Rendering the song...", percent);
+    });
+    platform().EndProgress();
+    long_task_running = 0;
+    if (!failure.empty()) ShowError(failure.c_str());
+}
+
 void LoadSongCommand() {
     if (song_modified && !ConfirmSongData("This action will erase the\ncurrent song...\n\nAre "
                                           "you sure to Load a song ?"))
@@ -162,6 +179,7 @@ bool MenuCommand(int id) {
     case CMD_NEW_SONG: NewSong(); break;
     case CMD_SAVE_SONG: SaveSongCommand(); break;
     case CMD_LOAD_SONG: LoadSongCommand(); break;
+    case CMD_EXPORT_WAV: ExportWavCommand(); break;
     case CMD_SOUND_EDITOR: RunSoundEditor(); break;
     case CMD_SAVE_SAMPLES: SaveSamplesCommand(); break;
     case CMD_LOAD_SAMPLES: LoadSamplesCommand(); break;
@@ -230,6 +248,8 @@ int Clamp(int v, int lo, int hi) {
 
 NoteEntryHooks note_entry = {NoReset, NoPoll, NoMidi};
 DialogEvents* sound_editor_events = &placeholder_sound_editor;
+ExportWavFunction export_wav = nullptr;
+int long_task_running = 0;
 SoundEditorView* sound_editor_view = nullptr;
 
 MainWindow& main_window() {

@@ -9,6 +9,8 @@
 #include "platform/platform.h"
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 class SoundEditorView;
 
@@ -17,6 +19,7 @@ constexpr int CMD_QUIT = 1201;
 constexpr int CMD_NEW_SONG = 1203;
 constexpr int CMD_SAVE_SONG = 1206;
 constexpr int CMD_LOAD_SONG = 1207;
+constexpr int CMD_EXPORT_WAV = 1208;
 constexpr int CMD_SOUND_EDITOR = 1211;
 constexpr int CMD_SAVE_SAMPLES = 1216;
 constexpr int CMD_LOAD_SAMPLES = 1217;
@@ -68,6 +71,16 @@ extern DialogEvents* sound_editor_events;
 // The open sound editor, set by it while it runs: MIDI data first stores its values (its
 // instrument name field included) into the current instrument.
 extern SoundEditorView* sound_editor_view;
+// Renders the song into a WAV file at `path`; installed by the program's entry point, which
+// links the offline renderer. `progress` gets 0..100 and answers false when the user
+// cancelled. Returns "" when the file was written or the user cancelled, else the sentence for
+// the error box. Null: the command does nothing.
+using ExportWavFunction = std::string (*)(const std::string& path,
+                                          const std::function<bool(int percent)>& progress);
+extern ExportWavFunction export_wav;
+// Set while a long task (the export) runs with its progress window: main-loop passes then do
+// nothing, so no key can play a note into the render.
+extern int long_task_running;
 
 // ------------------------------------------------------------------------------ window
 class MainWindow : public DialogEvents {

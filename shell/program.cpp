@@ -36,6 +36,7 @@ void SetDefaults() {
 } // namespace
 
 void MainLoopPass() {
+    if (long_task_running) return;
     current_channel.store(static_cast<int16_t>(current_channel.load(kRelaxed) & 3), kRelaxed);
     ApplyTickRequests();
     if (warmup_ticks.load(kRelaxed) == WARMUP_TICKS)

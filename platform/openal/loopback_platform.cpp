@@ -176,6 +176,13 @@ std::string LoopbackPlatform::SaveFileDialog(const std::string& title,
                                              const std::string& pattern) {
     return inner_ ? inner_->SaveFileDialog(title, description, pattern) : std::string();
 }
+bool LoopbackPlatform::ShowProgress(const std::string& title, const std::string& text,
+                                    int percent) {
+    return inner_ ? inner_->ShowProgress(title, text, percent) : true;
+}
+void LoopbackPlatform::EndProgress() {
+    if (inner_) inner_->EndProgress();
+}
 int LoopbackPlatform::RunEventLoop(std::function<void()> pass) {
     return inner_ ? inner_->RunEventLoop(std::move(pass)) : 0;
 }

@@ -67,6 +67,8 @@ class LoopbackPlatform : public Platform {
     void SetToolTip(int dialog, int id, const std::string& text) override;
     void PaintRows(int dialog, int id, const Rgb* rows, int count) override;
     bool MessageBox(const std::string& text, const std::string& caption, int style) override;
+    bool ShowProgress(const std::string& title, const std::string& text, int percent) override;
+    void EndProgress() override;
     std::string OpenFileDialog(const std::string& title, const std::string& description,
                                const std::string& pattern) override;
     std::string SaveFileDialog(const std::string& title, const std::string& description,

@@ -26,6 +26,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -964,6 +965,29 @@ std::string QtPlatform::OpenFileDialog(const std::string& title, const std::stri
 std::string QtPlatform::SaveFileDialog(const std::string& title, const std::string& description,
                                        const std::string& pattern) {
     return RunFileDialog(Find(DIALOG_MAIN), true, title, description, pattern);
+}
+
+// ---- progress
+
+bool QtPlatform::ShowProgress(const std::string& title, const std::string& text, int percent) {
+    if (!progress_) {
+        progress_ = new QProgressDialog(Find(DIALOG_MAIN));
+        progress_->setWindowModality(Qt::ApplicationModal);
+        progress_->setMinimumDuration(0);
+        progress_->setAutoReset(false);
+        progress_->setAutoClose(false);
+        progress_->setRange(0, 100);
+    }
+    progress_->setWindowTitle(qtplatform::ToQString(title));
+    progress_->setLabelText(qtplatform::ToQString(text));
+    progress_->setValue(std::clamp(percent, 0, 100));
+    QCoreApplication::processEvents();
+    return !progress_->wasCanceled();
+}
+
+void QtPlatform::EndProgress() {
+    delete progress_;
+    progress_ = nullptr;
 }
 
 // ---- the main loop

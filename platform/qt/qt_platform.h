@@ -20,6 +20,7 @@
 
 class PeriodicTimer;
 class QObject;
+class QProgressDialog;
 class QWidget;
 class RtMidiIn;
 
@@ -72,6 +73,8 @@ class QtPlatform : public Platform {
     void ControlPixelSize(int dialog, int id, int& width, int& height) override;
     void PaintPixels(int dialog, int id, int width, int height, const Rgb* pixels) override;
     bool MessageBox(const std::string& text, const std::string& caption, int style) override;
+    bool ShowProgress(const std::string& title, const std::string& text, int percent) override;
+    void EndProgress() override;
     std::string OpenFileDialog(const std::string& title, const std::string& description,
                                const std::string& pattern) override;
     std::string SaveFileDialog(const std::string& title, const std::string& description,
@@ -120,6 +123,7 @@ class QtPlatform : public Platform {
     int quitCode_ = 0;
 
     std::unique_ptr<qtplatform::KeyFilter> keys_;
+    QProgressDialog* progress_ = nullptr; // while a long task runs
 
     std::unique_ptr<RtMidiIn> midi_;
     DialogEvents* midiTarget_ = nullptr;

@@ -113,8 +113,8 @@ TEST_F(QtPlatformTest, ButtonsAndMenuItemsSendTheirCommands) {
             if (item->text() == "Quit") quit = item;
         }
     EXPECT_EQ(items, (std::vector<std::string>{"Sound Editor", "-", "New Song", "-", "Save Song",
-                                               "Load Song", "-", "Quit", "Save Samples",
-                                               "Load Samples", "About"}));
+                                               "Load Song", "Export WAV...", "-", "Quit",
+                                               "Save Samples", "Load Samples", "About"}));
     ASSERT_NE(quit, nullptr);
     quit->trigger();
     EXPECT_EQ(events.log.back(), "command 1201 0");

@@ -228,16 +228,18 @@ TEST(MainMenu, IsExactlyAsTabled) {
         int id; // 0: separator
         const char* text;
     };
-    const Item program[] = {
-        {1211, "Sound Editor"}, {0, ""}, {1203, "New Song"}, {0, ""}, {1206, "Save Song"},
-        {1207, "Load Song"},    {0, ""}, {1201, "Quit"}};
+    const Item program[] = {{1211, "Sound Editor"},  {0, ""},
+                            {1203, "New Song"},      {0, ""},
+                            {1206, "Save Song"},     {1207, "Load Song"},
+                            {1208, "Export WAV..."}, {0, ""},
+                            {1201, "Quit"}};
     const Item samples[] = {{1216, "Save Samples"}, {1217, "Load Samples"}};
     const Item about[] = {{1218, "About"}};
     const struct {
         const char* text;
         const Item* items;
         int count;
-    } popups[3] = {{"Program", program, 8}, {"Samples", samples, 2}, {"About", about, 1}};
+    } popups[3] = {{"Program", program, 9}, {"Samples", samples, 2}, {"About", about, 1}};
 
     const MenuTemplate& menu = MainMenu();
     EXPECT_EQ(menu.id, 106);

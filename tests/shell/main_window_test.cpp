@@ -389,3 +389,42 @@ TEST_F(MainWindowTest, SoundEditorAboutBoxAndMidi) {
 }
 
 } // namespace
+
+namespace {
+
+std::vector<std::string> export_calls;
+std::string ExportFake(const std::string& path, const std::function<bool(int)>& progress) {
+    export_calls.push_back(path);
+    for (int p = 0; p <= 100; p += 50)
+        if (!progress(p)) return "";
+    return path == "bad.wav" ? "The WAV file could not be written." : "";
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, ExportWavStopsPlayAndShowsProgressAndFailures) {
+    export_wav = ExportFake;
+    export_calls.clear();
+    song_modified = 1;
+    StartSongPlay();
+    // Cancelled dialog: playback stopped, nothing rendered.
+    main_window().OnCommand(CMD_EXPORT_WAV, CMD_CLICKED);
+    EXPECT_EQ(playing.load(), 0);
+    EXPECT_TRUE(export_calls.empty());
+    EXPECT_EQ(fake.dialogs.back(), "save|WAV Exporter|.WAV Audio file (*.wav)|*.wav");
+
+    fake.dialogPaths = {"song.wav", "bad.wav"};
+    main_window().OnCommand(CMD_EXPORT_WAV, CMD_CLICKED);
+    ASSERT_EQ(export_calls, (std::vector<std::string>{"song.wav"}));
+    EXPECT_EQ(fake.progress.back(), "end");
+    EXPECT_EQ(fake.progress.front(), "WAV Exporter|Rendering the song...|0");
+    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_EQ(song_modified, 1); // an export leaves the unsaved mark as it was
+    EXPECT_EQ(long_task_running, 0);
+
+    main_window().OnCommand(CMD_EXPORT_WAV, CMD_CLICKED);
+    ASSERT_EQ(fake.boxes.size(), 1u);
+    EXPECT_EQ(fake.boxes[0].caption, "Error message");
+    EXPECT_EQ(fake.boxes[0].text, "The WAV file could not be written.");
+    export_wav = nullptr;
+}
