@@ -31,8 +31,15 @@ TEST_F(SequencerThread, TickPlaysWhileTheUiEdits) {
     StartSongPlay();
 
     int positionsSeen = 0, lastPosition = -1;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
-    for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
+    // At least 0.6 s of edits, and on until the tick has moved on a position (10 s at most, for
+    // a slow sanitizer build on a busy machine).
+    const auto start = std::chrono::steady_clock::now();
+    auto goOn = [&] {
+        const auto spent = std::chrono::steady_clock::now() - start;
+        return spent < std::chrono::milliseconds(600) ||
+               (positionsSeen < 2 && spent < std::chrono::seconds(10));
+    };
+    for (int round = 0; goOn(); ++round) {
         // Edit a cell the tick may be reading, and move the cursor's track selection.
         SetCell(1 + round % 8, (round * 7) % TRACK_ROWS,
                 Cell{static_cast<uint8_t>(round % 4), static_cast<uint8_t>(round % 40)});
