@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
@@ -237,6 +238,19 @@ TEST_F(QtPlatformTest, MessageBoxesAnswerOkOrCancelWithTheirIcon) {
     answer(QMessageBox::Ok);
     EXPECT_TRUE(qt.MessageBox("Empty", "Error message", MB_ERROR_OK));
     EXPECT_EQ(seen, QMessageBox::Critical);
+}
+
+TEST_F(QtPlatformTest, ProgressWindowShowsItsPercentAndReportsCancel) {
+    EXPECT_TRUE(qt.ShowProgress("WAV Exporter", "Rendering", 10));
+    auto* box = qt.DialogWidget(DIALOG_MAIN)->findChild<QProgressDialog*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), "WAV Exporter");
+    EXPECT_TRUE(qt.ShowProgress("WAV Exporter", "Rendering", 55));
+    EXPECT_EQ(box->value(), 55);
+    box->cancel();
+    EXPECT_FALSE(qt.ShowProgress("WAV Exporter", "Rendering", 60));
+    qt.EndProgress();
+    EXPECT_EQ(qt.DialogWidget(DIALOG_MAIN)->findChild<QProgressDialog*>(), nullptr);
 }
 
 TEST_F(QtPlatformTest, FileDialogsAddTheFilterSuffixAndReturnNothingWhenCancelled) {
