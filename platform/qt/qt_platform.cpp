@@ -586,9 +586,12 @@ class KeyFilter : public QObject {
         return down;
     }
     void Clear() {
+        // Without a focused window every poll lands here; once clear, it costs nothing.
+        if (clear_) return;
         down_.fill(false);
         pressed_.fill(false);
         pressedByScan_.clear();
+        clear_ = true;
     }
 
   protected:
@@ -618,6 +621,7 @@ class KeyFilter : public QObject {
         const int vk = VirtualKeyOf(key);
         if (vk <= 0 || vk >= KEYS) return;
         down_[size_t(vk)] = true;
+        clear_ = false;
         if (!key.isAutoRepeat()) pressed_[size_t(vk)] = true;
         if (key.nativeScanCode() != 0) pressedByScan_[key.nativeScanCode()] = vk;
     }
@@ -638,6 +642,7 @@ class KeyFilter : public QObject {
     std::array<bool, KEYS> down_{};    // down now
     std::array<bool, KEYS> pressed_{}; // went down since the last query
     std::map<quint32, int> pressedByScan_;
+    bool clear_ = true; // nothing is down or pressed
 };
 
 } // namespace qtplatform
