@@ -97,8 +97,7 @@ void Remove(int p) {
         // Two children: the rightmost node of the left subtree takes p's place.
         q = left[p];
         if (right[q] != NIL) {
-            do q = right[q];
-            while (right[q] != NIL);
+            while (right[q] != NIL) q = right[q];
             right[parent[q]] = left[q];
             if (left[q] != NIL) parent[left[q]] = parent[q];
             left[q] = left[p];
