@@ -7,8 +7,6 @@
 #include "song/note_entry.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QKeyEvent>
 #include <QTest>
 
@@ -16,8 +14,6 @@
 
 #include <set>
 #include <string>
-
-#include <unistd.h>
 
 namespace {
 
@@ -280,18 +276,3 @@ TEST_F(KeyMapping, KeysCountOnlyWhileAWindowOfTheProgramHasTheFocus) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    // Tests need no display.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt wants a private runtime directory.
-    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
-        const QString dir = QDir::tempPath() + "/tavomix-test-runtime-" + QString::number(getuid());
-        QDir().mkpath(dir);
-        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
-    }
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -16,8 +16,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,8 +29,6 @@
 
 #include <mutex>
 #include <string>
-
-#include <unistd.h>
 
 namespace {
 
@@ -167,17 +163,3 @@ TEST_F(SoundEditorQtTest, TheDisplayShowsThePaintedPixels) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    // Tests need no display.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
-        const QString dir = QDir::tempPath() + "/tavomix-test-runtime-" + QString::number(getuid());
-        QDir().mkpath(dir);
-        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
-    }
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

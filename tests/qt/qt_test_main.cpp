@@ -1,0 +1,23 @@
+// The main() of every offscreen Qt test program: the QApplication, with no display needed.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    // Tests need no display.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt wants a private runtime directory.
+    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+        const QString dir = QDir::tempPath() + "/tavomix-test-runtime-" + QString::number(getuid());
+        QDir().mkpath(dir);
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
+    }
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
