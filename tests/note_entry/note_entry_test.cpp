@@ -1,14 +1,6 @@
 #include "song/note_entry.h"
 
-#include "platform/fake_platform.h"
-#include "shell/main_window.h"
-#include "shell/pattern_view.h"
-#include "shell/settings_file.h"
-#include "song/sequencer.h"
-#include "song/song_model.h"
-#include "sound/audio_output.h"
-#include "sound/engine_lock.h"
-#include "sound/instrument_bank.h"
+#include "tests/shell/shell_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -24,41 +16,21 @@ constexpr int kF1 = VKEY_F1;
 
 // The main window on a fresh song, bank and fake platform, stopped, record mode on, count-down
 // over, cursor step 0, layout A, octave off.
-class NoteEntryTest : public ::testing::Test {
+class NoteEntryTest : public ShellFixture {
   protected:
-    FakePlatform fake;
     NoteEntryHooks savedHooks = note_entry;
 
     void SetUp() override {
-        SetPlatform(&fake);
-        ResetSong();
-        metronome_enabled = 0;
-        metronome_step = 4;
-        record_enabled = 1;
-        countdown_start = 5;
-        octave_shift = 0;
-        cursor_step = 0;
-        keyboard_layout = 0;
-        warmup_ticks = WARMUP_TICKS;
+        ShellFixture::SetUp();
         keyboard_reset_pending = 0;
-        tick_timer_id = 0;
-        sound_editor_open = 0;
         for (auto& k : held_keys) k = 0;
-        {
-            std::lock_guard<std::mutex> lock(sound_engine_lock);
-            InitSoundBank();
-        }
-        StartAudio();
-        main_window().OnInit();
         FillCurrentSelectors(); // as at start-up
         ResetKeyboard();
     }
 
     void TearDown() override {
         note_entry = savedHooks;
-        KillTickTimer();
-        ResetSongDisplay();
-        SetPlatform(nullptr);
+        ShellFixture::TearDown();
     }
 
     // One pass of the main loop with these keys down.
