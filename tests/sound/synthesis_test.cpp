@@ -414,6 +414,13 @@ TEST_F(Synthesis, NotesWithoutATableEntryStayInsideTheTables) {
     EXPECT_EQ(ActiveSound.testFrequency, 440);
 }
 
+// The reference renderer reads the same waveform tables, so a table assembled from others is
+// checked against its parts here: Brol3 is the four duty patterns one after another.
+TEST(SynthesisTables, Brol3IsTheFourDutyPatternsInOrder) {
+    for (int step = 0; step < 32; ++step)
+        EXPECT_EQ(WAVEFORM_TABLES[7][step], DUTY_PATTERNS[step / 8][step % 8]) << "step " << step;
+}
+
 TEST_F(Synthesis, NoiseGeneratorSequence) {
     noise_state = 1;
     EXPECT_EQ(NoiseDraw(), 41u);
