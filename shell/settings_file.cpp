@@ -2,6 +2,7 @@
 
 #include "song/song_model.h"
 
+#include <algorithm>
 #include <cstdio>
 
 int32_t keyboard_layout = 0;
@@ -36,12 +37,14 @@ void ReadSettings() {
     // Only whole integers count: a trailing fragment leaves its value at the default.
     for (int i = 0; i < kFieldCount && static_cast<size_t>(4 * i + 4) <= got; ++i)
         values[i] = Decode(bytes + 4 * i);
-    keyboard_layout = values[0];
-    record_enabled = values[1];
-    octave_shift = values[2];
-    cursor_step = values[3];
-    countdown_start = values[4];
-    metronome_step = values[5];
+    // The file is outside input: each value is brought to the nearest one its control allows,
+    // so that no later arithmetic on it can overflow. The layout keeps its meaning (0 or not).
+    keyboard_layout = values[0] != 0 ? 1 : 0;
+    record_enabled = std::clamp(values[1], 0, 1);
+    octave_shift = std::clamp(values[2], 0, 1);
+    cursor_step = std::clamp(values[3], 0, 16);
+    countdown_start = std::clamp(values[4], 1, 6);
+    metronome_step = std::clamp(values[5], 2, 16);
 }
 
 void WriteSettings() {

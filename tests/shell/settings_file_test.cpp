@@ -2,6 +2,8 @@
 
 #include "shell_fixture.h"
 
+#include <cstdint>
+
 namespace {
 
 std::vector<uint8_t> LittleEndian(std::initializer_list<int32_t> values) {
@@ -54,19 +56,38 @@ TEST_F(SettingsFile, ShortFileFillsOnlyTheWholeValuesItHolds) {
 }
 
 TEST_F(SettingsFile, LongFileIsReadInOrderAndItsTailIgnored) {
-    std::vector<uint8_t> bytes = LittleEndian({7, 0, 1, 12, 9, 16, 99, 99});
+    std::vector<uint8_t> bytes = LittleEndian({1, 0, 1, 12, 4, 16, 99, 99});
     WriteBytes(SETTINGS_FILE_NAME, bytes);
     ReadSettings();
-    EXPECT_EQ(keyboard_layout, 7);
+    EXPECT_EQ(keyboard_layout, 1);
     EXPECT_EQ(record_enabled, 0);
     EXPECT_EQ(octave_shift, 1);
     EXPECT_EQ(cursor_step, 12);
-    EXPECT_EQ(countdown_start, 9); // taken as stored, clamped only by the scroll bar
+    EXPECT_EQ(countdown_start, 4);
+    EXPECT_EQ(metronome_step, 16);
+}
+
+// A hostile file cannot hand the program a value its controls never allow (a count-down start
+// of INT_MIN once overflowed when the count-down was shown): each becomes the nearest valid one.
+TEST_F(SettingsFile, ValuesOutsideTheirRangeAreBroughtToTheNearestValidOne) {
+    constexpr int32_t kMin = INT32_MIN, kMax = INT32_MAX;
+    WriteBytes(SETTINGS_FILE_NAME, LittleEndian({kMin, kMax, kMin, kMax, kMin, kMax}));
+    ReadSettings();
+    EXPECT_EQ(keyboard_layout, 1); // any non-zero value is the Q-key layout
+    EXPECT_EQ(record_enabled, 1);
+    EXPECT_EQ(octave_shift, 0);
+    EXPECT_EQ(cursor_step, 16);
+    EXPECT_EQ(countdown_start, 1);
     EXPECT_EQ(metronome_step, 16);
 
-    WriteBytes(SETTINGS_FILE_NAME, LittleEndian({-2}));
+    WriteBytes(SETTINGS_FILE_NAME, LittleEndian({0, kMin, kMax, kMin, kMax, kMin}));
     ReadSettings();
-    EXPECT_EQ(keyboard_layout, -2);
+    EXPECT_EQ(keyboard_layout, 0);
+    EXPECT_EQ(record_enabled, 0);
+    EXPECT_EQ(octave_shift, 1);
+    EXPECT_EQ(cursor_step, 0);
+    EXPECT_EQ(countdown_start, 6);
+    EXPECT_EQ(metronome_step, 2);
 }
 
 TEST_F(SettingsFile, WritesTwentyFourLittleEndianBytes) {
