@@ -137,7 +137,6 @@ void LoadSongCommand() {
     song_modified = 0;
     ShowSongInfo();
     UpdateTitle();
-    ShowLoopButton();
     RefreshSettings();
 }
 
@@ -283,6 +282,7 @@ void RefreshSettings() {
     SetStepText(METRONOME_STEP_TEXT, "Metronome Step : %d.", metronome_step.load(kRelaxed));
     p.SetScrollPosition(MAIN_WINDOW, SCROLL_COUNTDOWN, countdown_start);
     SetStepText(COUNTDOWN_TEXT, "Countdown Start : %d.", countdown_start - 1);
+    ShowLoopButton(); // looping comes with the song
 }
 
 bool ApplyScroll(int id, int code, int position) {
@@ -332,10 +332,7 @@ void InstallSongDisplay() {
     song_display.showSongInfo = ShowSongInfo;
     song_display.fillSelectors = FillCurrentSelectors;
     song_display.updateTitle = UpdateTitle;
-    song_display.refreshSettings = [] {
-        RefreshSettings();
-        ShowLoopButton();
-    };
+    song_display.refreshSettings = RefreshSettings;
 }
 
 void MainWindow::OnInit() {

@@ -93,6 +93,7 @@ TEST_F(Program, LoadsTheSongNamedOnTheCommandLine) {
     EXPECT_EQ(text(1051), "D-2:00:2");
     EXPECT_EQ(fake.titles[MAIN_WINDOW], "Music Editor V2.10[" + path + "]");
     EXPECT_EQ(warmup_ticks, 5);
+    EXPECT_EQ(fake.image(1272), 134) << "the loop button shows the song's looping, off";
     EXPECT_TRUE(fake.boxes.empty());
 
     // A name that is not a song file starts an empty song and says why.
