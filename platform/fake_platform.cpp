@@ -7,9 +7,19 @@
 FakePlatform::FakePlatform() = default;
 FakePlatform::~FakePlatform() = default;
 
+// A modal window is open for the length of this call: the keyboard is its, and a test may type
+// into it and run main-loop passes meanwhile.
+void FakePlatform::DialogOpen() {
+    if (!whileDialogOpen) return;
+    dialogHasKeys = true;
+    whileDialogOpen();
+    dialogHasKeys = false;
+}
+
 bool FakePlatform::MessageBox(const std::string& text, const std::string& caption, int style) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     boxes.push_back({text, caption, style});
+    DialogOpen();
     if (answers.empty()) return true;
     const bool answer = answers.front();
     answers.pop_front();
@@ -142,6 +152,7 @@ void FakePlatform::PaintPixels(int dialog, int id, int width, int height, const 
 bool FakePlatform::ShowProgress(const std::string& title, const std::string& text, int percent) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     progress.push_back(title + "|" + text + "|" + std::to_string(percent));
+    DialogOpen();
     return progressCancelAfter < 0 || static_cast<int>(progress.size()) <= progressCancelAfter;
 }
 
@@ -178,6 +189,21 @@ bool FakePlatform::IsKeyDown(int virtualKey) {
     return it != keysDown.end() && it->second;
 }
 
+void FakePlatform::DropKeyPresses() {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    ++keyPressDrops;
+}
+
+bool FakePlatform::KeysBelongToDialog() {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    return dialogHasKeys;
+}
+
+int64_t FakePlatform::SteadyMilliseconds() {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    return clockMs;
+}
+
 static std::string NextPath(std::deque<std::string>& paths) {
     if (paths.empty()) return "";
     std::string path = paths.front();
@@ -189,6 +215,7 @@ std::string FakePlatform::OpenFileDialog(const std::string& title, const std::st
                                          const std::string& pattern) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     dialogs.push_back("open|" + title + "|" + description + "|" + pattern);
+    DialogOpen();
     return NextPath(dialogPaths);
 }
 
@@ -196,6 +223,7 @@ std::string FakePlatform::SaveFileDialog(const std::string& title, const std::st
                                          const std::string& pattern) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     dialogs.push_back("save|" + title + "|" + description + "|" + pattern);
+    DialogOpen();
     return NextPath(dialogPaths);
 }
 

@@ -84,6 +84,9 @@ class FakePlatform : public Platform {
     bool OpenMidiInput(DialogEvents* events) override;
     void CloseMidiInput() override;
     bool IsKeyDown(int virtualKey) override;
+    void DropKeyPresses() override;
+    bool KeysBelongToDialog() override;
+    int64_t SteadyMilliseconds() override;
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
     void VoiceCreate(int voice, int bytes, int volumeHundredthsDb) override;
@@ -114,6 +117,12 @@ class FakePlatform : public Platform {
     int progressCancelAfter = -1;
     // Keys reported down by IsKeyDown, by virtual-key code.
     std::map<int, bool> keysDown;
+    int keyPressDrops = 0; // DropKeyPresses calls
+    // Runs while a message box, file dialog or progress window is open, with
+    // KeysBelongToDialog true: a test types into the dialog and runs main-loop passes here.
+    std::function<void()> whileDialogOpen;
+    bool dialogHasKeys = false;
+    int64_t clockMs = 0;                // SteadyMilliseconds
     DialogEvents* midiTarget = nullptr; // set by OpenMidiInput when `midiAvailable`
     bool midiAvailable = false;
     int quitCode = -1; // set by Quit
@@ -130,6 +139,7 @@ class FakePlatform : public Platform {
     std::recursive_mutex mutex; // guards the records above when threads are involved
 
   private:
+    void DialogOpen();
     std::function<void()> tick_;
     std::unique_ptr<PeriodicTimer> thread_;
 };

@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 
 namespace {
@@ -19,4 +20,9 @@ void SetPlatform(Platform* p) {
 
 Platform* InstalledPlatform() {
     return installed.load(std::memory_order_acquire);
+}
+
+int64_t Platform::SteadyMilliseconds() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }

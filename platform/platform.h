@@ -138,7 +138,20 @@ class Platform {
     virtual bool OpenMidiInput(DialogEvents* events) = 0;
     virtual void CloseMidiInput() = 0;
     // True while the key with this virtual-key code is down (or went down since the last poll).
+    // Only presses made while the main window or the sound editor has the focus count: a key
+    // pressed in another window (a file dialog, a message box, an About box) reads up, also
+    // while it stays held after that window closed.
     virtual bool IsKeyDown(int virtualKey) = 0;
+    // Forgets the presses kept for the next query (a tap released before it); keys that are
+    // down now stay down.
+    virtual void DropKeyPresses() = 0;
+    // True while the keyboard belongs to a window other than the main window and the sound
+    // editor: a modal file dialog, message box or progress window, or an About box with the
+    // focus. What the user types there is that window's, so the main loop neither polls nor
+    // handles keys meanwhile.
+    virtual bool KeysBelongToDialog() = 0;
+    // A steady clock in milliseconds, for the delays the key poll counts in time.
+    virtual int64_t SteadyMilliseconds();
 
     // ---- periodic timer (any thread)
     // Calls `tick` every `periodMs` milliseconds on a thread of its own, on absolute deadlines,

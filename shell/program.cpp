@@ -20,6 +20,7 @@ namespace {
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
 constexpr int kWindowTimerMs = 200;
+bool keys_were_with_dialog = false; // a dialog had the keyboard since the last poll
 
 void SetDefaults() {
     countdown_start = 5;
@@ -37,11 +38,22 @@ void SetDefaults() {
 
 void MainLoopPass() {
     if (long_task_running) return;
+    Platform& p = platform();
     current_channel.store(static_cast<int16_t>(current_channel.load(kRelaxed) & 3), kRelaxed);
     ApplyTickRequests();
-    if (warmup_ticks.load(kRelaxed) == WARMUP_TICKS)
-        note_entry.pollKeyboard(sound_editor_open == 0 ? 1 : 0);
-    if (quit_requested) platform().Quit(0);
+    // What is typed into a dialog (a file name, ENTER on its button) is the dialog's: no key is
+    // polled meanwhile, and keys still held when it closes count only once pressed again.
+    if (p.KeysBelongToDialog()) {
+        keys_were_with_dialog = true;
+    } else if (warmup_ticks.load(kRelaxed) == WARMUP_TICKS) {
+        if (keys_were_with_dialog) {
+            keys_were_with_dialog = false;
+            TakeHeldKeys();
+        } else {
+            note_entry.pollKeyboard(sound_editor_open == 0 ? 1 : 0);
+        }
+    }
+    if (quit_requested) p.Quit(0);
 }
 
 int RunProgram(const std::string& commandLine) {
@@ -53,6 +65,7 @@ int RunProgram(const std::string& commandLine) {
     warmup_ticks.store(0, kRelaxed);
     current_row.store(0, kRelaxed);
     current_channel.store(0, kRelaxed);
+    keys_were_with_dialog = false;
     InstallNoteEntry();
     InstallSoundEditor();
     note_entry.resetKeyboard();

@@ -11,6 +11,8 @@
 #include "sound/instrument_bank.h"
 #include "sound/synthesis.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <mutex>
 
 uint8_t key_state[KEY_COUNT] = {};
@@ -24,9 +26,12 @@ constexpr int kReleaseVelocity = 20;                // a note on below this is a
 constexpr int kLowestMidiKey = 18, kHighestMidiKey = 78;
 constexpr int kOctaveNotes = 32; // the octave toggle moves a note into the lower bank
 
-// Auto-repeat of UP (index 0) and DOWN (index 1).
+// Auto-repeat of UP (index 0) and DOWN (index 1), on the platform's steady clock: the time in
+// milliseconds at which the held key next reads as a fresh press, and the delay to the one after.
 constexpr int kRepeatKeys[2] = {VKEY_UP, VKEY_DOWN};
-int repeat_countdown[2] = {0, 0};
+constexpr int64_t kNever = INT64_MAX;
+int64_t repeat_due[2] = {kNever, kNever};
+bool repeating[2] = {false, false}; // the next press is the key's own repeat
 int repeat_delay[2] = {REPEAT_FIRST_DELAY, REPEAT_FIRST_DELAY};
 
 // The note keys in note order (note 1 first); the period key, note 26, is tested apart.
@@ -357,9 +362,20 @@ void PollAndHandle(int commandsEnabled) {
 void ResetKeyboard() {
     for (auto& state : key_state) state = KEY_UP;
     for (int i = 0; i < 2; ++i) {
-        repeat_countdown[i] = 0;
+        repeat_due[i] = kNever;
+        repeating[i] = false;
         repeat_delay[i] = REPEAT_FIRST_DELAY;
     }
+    // A tap the platform kept for the next query (the key that closed a dialog, a key tapped
+    // during the warm-up) is forgotten with the rest.
+    platform().DropKeyPresses();
+}
+
+void TakeHeldKeys() {
+    ResetKeyboard();
+    Platform& p = platform();
+    for (int vk = 0; vk < KEY_COUNT; ++vk)
+        if (p.IsKeyDown(vk)) key_state[vk] = KEY_HELD; // never repeats: it was not pressed here
 }
 
 void PollKeyboard() {
@@ -374,21 +390,30 @@ void PollKeyboard() {
         else
             key_state[vk] = KEY_UP;
     }
+    // The repeat delays are milliseconds, one per pass of a main loop running every
+    // millisecond; counting them on a clock keeps the designed rate when passes come late.
+    const int64_t now = p.SteadyMilliseconds();
     for (int i = 0; i < 2; ++i) {
         uint8_t& state = key_state[kRepeatKeys[i]];
         if (state == KEY_UP) {
-            repeat_countdown[i] = 0;
+            repeat_due[i] = kNever;
+            repeating[i] = false;
             repeat_delay[i] = REPEAT_FIRST_DELAY;
             continue;
         }
-        // The press poll counts as the first of the delay, so presses come exactly `delay` polls
-        // apart: the poll that ends the countdown reads the key as up, the next as a new press.
-        if (state == KEY_WENT_DOWN) repeat_countdown[i] = repeat_delay[i];
-        if (--repeat_countdown[i] > 0) continue;
+        if (state == KEY_WENT_DOWN) {
+            // A repeat is due one delay after the one before, not after the pass that saw it,
+            // so late passes do not stretch the rhythm; after a stall it starts again from now.
+            const int64_t from = repeating[i] ? repeat_due[i] : now;
+            repeat_due[i] = std::max(from + repeat_delay[i], now + 1);
+            repeating[i] = false;
+        }
+        // The pass that reaches the time reads the key as up, so the next one sees a new press
+        // exactly `delay` milliseconds after the last.
+        if (now < repeat_due[i] - 1) continue;
         state = KEY_UP;
-        repeat_delay[i] = repeat_delay[i] - REPEAT_DELAY_STEP < REPEAT_MIN_DELAY
-                              ? REPEAT_MIN_DELAY
-                              : repeat_delay[i] - REPEAT_DELAY_STEP;
+        repeating[i] = true;
+        repeat_delay[i] = std::max(repeat_delay[i] - REPEAT_DELAY_STEP, REPEAT_MIN_DELAY);
     }
 }
 

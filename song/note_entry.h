@@ -7,7 +7,7 @@
 //
 // The PC keyboard is polled, not read from key messages: each pass of the main loop (about once
 // a millisecond) queries all 256 virtual keys, then the handler acts on the keys that went down.
-// Auto-repeat of UP and DOWN is counted in polls.
+// Auto-repeat of UP and DOWN is counted on a steady clock.
 //
 // Threads: UI thread only. The handlers write cells, the cursor, the play state and the channel
 // levels that the sequencer tick reads and writes on its own thread (all atomic words), and they
@@ -22,8 +22,9 @@ constexpr uint8_t KEY_UP = 0;
 constexpr uint8_t KEY_WENT_DOWN = 1; // down now, up at the poll before
 constexpr uint8_t KEY_HELD = 2;      // down now and at the poll before
 
-// Auto-repeat of UP and DOWN, in polls: the first repeat comes 800 polls after the press, each
-// later one 100 polls sooner than the one before, down to every 100 polls.
+// Auto-repeat of UP and DOWN, in milliseconds of the platform's steady clock (one pass of the
+// main loop's designed period): the first repeat comes 800 ms after the press, each later one
+// 100 ms sooner than the one before, down to every 100 ms.
 constexpr int REPEAT_FIRST_DELAY = 800;
 constexpr int REPEAT_DELAY_STEP = 100;
 constexpr int REPEAT_MIN_DELAY = 100;
@@ -57,8 +58,12 @@ extern uint8_t key_state[KEY_COUNT];
 
 // ------------------------------------------------------------------------------ operations
 
-// All key states up, both repeat countdowns 0, both repeat delays back to 800.
+// All key states up, no repeat due, both repeat delays back to 800; the presses the platform
+// keeps for the next query are dropped too.
 void ResetKeyboard();
+// After a dialog had the keyboard: resets, then takes every key down now as held, so that a key
+// held while the dialog closed neither acts as a press nor repeats until it is released.
+void TakeHeldKeys();
 // Takes `keyboard_reset_pending` (resetting first when it was set), then queries every virtual
 // key 0..255 exactly once with IsKeyDown and updates the key state and the auto-repeat of UP and
 // DOWN. The platform reports a key down while it is down and also at the first query after a

@@ -198,6 +198,15 @@ void LoopbackPlatform::CloseMidiInput() {
 bool LoopbackPlatform::IsKeyDown(int virtualKey) {
     return inner_ && inner_->IsKeyDown(virtualKey);
 }
+void LoopbackPlatform::DropKeyPresses() {
+    if (inner_) inner_->DropKeyPresses();
+}
+bool LoopbackPlatform::KeysBelongToDialog() {
+    return inner_ && inner_->KeysBelongToDialog();
+}
+int64_t LoopbackPlatform::SteadyMilliseconds() {
+    return inner_ ? inner_->SteadyMilliseconds() : Platform::SteadyMilliseconds();
+}
 int LoopbackPlatform::StartPeriodicTimer(int periodMs, std::function<void()> tick) {
     return inner_ ? inner_->StartPeriodicTimer(periodMs, std::move(tick)) : 0;
 }

@@ -78,6 +78,9 @@ class LoopbackPlatform : public Platform {
     bool OpenMidiInput(DialogEvents* events) override;
     void CloseMidiInput() override;
     bool IsKeyDown(int virtualKey) override;
+    void DropKeyPresses() override;
+    bool KeysBelongToDialog() override;
+    int64_t SteadyMilliseconds() override;
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
 

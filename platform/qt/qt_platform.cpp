@@ -34,6 +34,7 @@
 #include <QStringDecoder>
 #include <QSvgRenderer>
 #include <QTimer>
+#include <QWindow>
 
 #include <RtMidi.h>
 #include <alsa/asoundlib.h>
@@ -565,17 +566,48 @@ int VirtualKeyOf(const QKeyEvent& key) {
     }
 }
 
+// The windows whose keys the logic polls: the main window and the sound editor. Keys typed into
+// any other window (a file dialog, a message box, an About box) are that window's.
+bool TakesPolledKeys(const QWindow* window) {
+    if (!window) return false;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->windowHandle() != window) continue;
+        const auto* dialog = dynamic_cast<const DialogWindow*>(top);
+        return dialog && !dialog->ended &&
+               (dialog->id() == DIALOG_MAIN || dialog->id() == DIALOG_SOUND_EDITOR);
+    }
+    return false;
+}
+
+// True while the keyboard belongs to another window: a modal window other than the sound
+// editor is open, or a window other than the main window and the sound editor has the focus.
+bool KeysWithDialog() {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        const auto* dialog = dynamic_cast<const DialogWindow*>(modal);
+        if (!dialog || dialog->id() != DIALOG_SOUND_EDITOR) return true;
+    }
+    const QWindow* focus = QGuiApplication::focusWindow();
+    return focus && !TakesPolledKeys(focus);
+}
+
+// The keys the logic polls are the main window's or the sound editor's now.
+bool KeysForTheLogic() {
+    return !KeysWithDialog() && TakesPolledKeys(QGuiApplication::focusWindow());
+}
+
 // Keeps the state of the keys by their virtual-key codes, from every key event the
 // application sees (whichever widget has the focus). A key counts while it is down, and also at
 // the first query after a press, so that a tap released between two polls still acts once.
-// Keys count only while a window of the program has the keyboard focus.
+// Keys count only while the main window or the sound editor has the keyboard focus, and only
+// when they went down there: a key pressed in a dialog (ENTER that accepts a file dialog) stays
+// up for the logic until it is released and pressed again.
 class KeyFilter : public QObject {
   public:
     // Called once per key and poll: true while the key is down or when it went down since the
     // last query of it.
     bool Query(int vk) {
         if (vk < 0 || vk >= KEYS) return false;
-        if (!QGuiApplication::focusWindow()) {
+        if (!KeysForTheLogic()) {
             // Releases that happen elsewhere never arrive.
             Clear();
             return false;
@@ -585,6 +617,8 @@ class KeyFilter : public QObject {
         pressed_[i] = false;
         return down;
     }
+    // Forgets the presses kept for the next query; keys down now stay down.
+    void DropPresses() { pressed_.fill(false); }
     void Clear() {
         // Without a focused window every poll lands here; once clear, it costs nothing.
         if (clear_) return;
@@ -620,6 +654,10 @@ class KeyFilter : public QObject {
     void Press(const QKeyEvent& key) {
         const int vk = VirtualKeyOf(key);
         if (vk <= 0 || vk >= KEYS) return;
+        // A press in another window, or the auto-repeat of a key that went down there, is not
+        // the logic's.
+        if (!KeysForTheLogic()) return;
+        if (key.isAutoRepeat() && !down_[size_t(vk)]) return;
         down_[size_t(vk)] = true;
         clear_ = false;
         if (!key.isAutoRepeat()) pressed_[size_t(vk)] = true;
@@ -1032,6 +1070,14 @@ void QtPlatform::Pass() {
 
 bool QtPlatform::IsKeyDown(int virtualKey) {
     return keys_->Query(virtualKey);
+}
+
+void QtPlatform::DropKeyPresses() {
+    keys_->DropPresses();
+}
+
+bool QtPlatform::KeysBelongToDialog() {
+    return qtplatform::KeysWithDialog();
 }
 
 // ---- MIDI input

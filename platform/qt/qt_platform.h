@@ -84,6 +84,8 @@ class QtPlatform : public Platform {
     bool OpenMidiInput(DialogEvents* events) override;
     void CloseMidiInput() override;
     bool IsKeyDown(int virtualKey) override;
+    void DropKeyPresses() override;
+    bool KeysBelongToDialog() override;
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
     void VoiceCreate(int voice, int bytes, int volume) override {

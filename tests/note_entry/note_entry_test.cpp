@@ -1,5 +1,7 @@
 #include "song/note_entry.h"
 
+#include "shell/program.h"
+
 #include "tests/shell/shell_fixture.h"
 
 #include <gtest/gtest.h>
@@ -33,10 +35,11 @@ class NoteEntryTest : public ShellFixture {
         ShellFixture::TearDown();
     }
 
-    // One pass of the main loop with these keys down.
+    // One pass of the main loop with these keys down, a millisecond after the last.
     void Poll(std::initializer_list<int> keys, int commandsEnabled = 1) {
         fake.keysDown.clear();
         for (int k : keys) fake.keysDown[k] = true;
+        ++fake.clockMs;
         PollKeyboard();
         HandleKeys(commandsEnabled);
     }
@@ -128,6 +131,21 @@ TEST_F(NoteEntryTest, ResetKeyboardRestoresTheFirstRepeatDelay) {
     EXPECT_EQ(moves, 2);
     EXPECT_EQ(last, 801);
     EXPECT_EQ(current_row, row - 2);
+}
+
+// The delays are milliseconds on the platform's clock: however late the passes come, holding
+// DOWN for five seconds moves the cursor as often as with a pass every millisecond.
+TEST_F(NoteEntryTest, RepeatsKeepTheirRateWhenPassesComeLate) {
+    for (int every : {1, 3, 7}) {
+        current_row = 0;
+        Poll({});
+        const int64_t start = fake.clockMs;
+        while (fake.clockMs - start < 5000) {
+            fake.clockMs += every - 1;
+            Poll({VKEY_DOWN});
+        }
+        EXPECT_EQ(current_row, 22) << "a pass every " << every << " ms";
+    }
 }
 
 // ---------------------------------------------------------------------- note numbers
@@ -565,6 +583,46 @@ TEST_F(NoteEntryTest, InstalledHooksReachTheMainWindowAndTheMainLoop) {
     EXPECT_EQ(CellAt(0), (Cell{0, 1}));
     note_entry.resetKeyboard();
     EXPECT_EQ(key_state['A'], KEY_UP);
+    EXPECT_GT(fake.keyPressDrops, 0) << "the platform's kept presses go with a reset";
+}
+
+// What is typed into a dialog is the dialog's: the name "TUNE" typed into Save Song with record
+// on, SPACE, BACKSPACE and DELETE, and ENTER that accepts it and is still held afterwards,
+// change no cell and start nothing. Released and pressed again, ENTER plays the song.
+TEST_F(NoteEntryTest, KeysTypedIntoADialogNeverReachTheSong) {
+    InstallNoteEntry();
+    Tap({'A'});
+    const std::vector<Cell> before = [&] {
+        std::vector<Cell> cells;
+        for (int row = 0; row < TRACK_ROWS; ++row) cells.push_back(CellAt(row));
+        return cells;
+    }();
+    auto pass = [&](std::initializer_list<int> keys) {
+        fake.keysDown.clear();
+        for (int k : keys) fake.keysDown[k] = true;
+        ++fake.clockMs;
+        MainLoopPass();
+    };
+    fake.whileDialogOpen = [&] {
+        for (int key :
+             {int{'T'}, int{'U'}, int{'N'}, int{'E'}, VKEY_SPACE, VKEY_BACKSPACE, VKEY_DELETE}) {
+            pass({key});
+            pass({});
+        }
+        pass({VKEY_ENTER});
+    };
+    fake.dialogPaths = {(scratch.dir / "tune.son").string()};
+    Click(CMD_SAVE_SONG);
+    fake.whileDialogOpen = nullptr;
+    warmup_ticks = WARMUP_TICKS; // the hold-off after a save is over
+    for (int i = 0; i < 3; ++i) pass({VKEY_ENTER});
+
+    for (int row = 0; row < TRACK_ROWS; ++row) EXPECT_EQ(CellAt(row), before[row]) << row;
+    EXPECT_EQ(record_enabled, 1);
+    EXPECT_EQ(playing, 0);
+    pass({});
+    pass({VKEY_ENTER});
+    EXPECT_EQ(playing, 1);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -244,7 +245,7 @@ TEST_F(KeyMapping, TapBetweenPollsIsReportedOnceAndHeldKeysUntilReleased) {
     SetPlatform(nullptr);
 }
 
-TEST_F(KeyMapping, KeysCountOnlyWhileAWindowOfTheProgramHasTheFocus) {
+TEST_F(KeyMapping, KeysCountOnlyWhileTheMainWindowHasTheFocus) {
     // The application turning inactive (the focus went to another program): the releases
     // happen elsewhere and never arrive, so held keys come up.
     Press({Qt::Key_Z, 52});
@@ -264,15 +265,46 @@ TEST_F(KeyMapping, KeysCountOnlyWhileAWindowOfTheProgramHasTheFocus) {
     EXPECT_EQ(Poll(), std::set<int>{});
     Press({Qt::Key_Y, 29});
     EXPECT_EQ(Poll(), std::set<int>{});
-    // Another window of the program takes the focus: the key held before stays up until it
-    // goes down again.
+    // Another window of the program (a dialog) takes the focus: the key held before stays up,
+    // and what is typed there is the dialog's.
     QWidget other;
     other.show();
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     parked = &other;
+    EXPECT_TRUE(qt.KeysBelongToDialog());
     EXPECT_EQ(Poll(), std::set<int>{});
-    ExpectKey({Qt::Key_Z, 52}, 'Z');
+    Press({Qt::Key_Z, 52});
+    EXPECT_EQ(Poll(), std::set<int>{});
+}
+
+TEST_F(KeyMapping, AKeyThatWentDownInADialogNeverActsInTheMainWindow) {
+    // A tap kept for the next query goes with a reset of the poll.
+    Press({Qt::Key_X, 53});
+    Release({Qt::Key_X, 53});
+    qt.DropKeyPresses();
+    EXPECT_EQ(Poll(), std::set<int>{});
+
+    // ENTER accepts a message box and is still held, repeating, once the main window has the
+    // focus again.
+    bool boxHadKeys = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+        boxHadKeys = qt.KeysBelongToDialog();
+        QTest::keyPress(box, Qt::Key_Return);
+    });
+    EXPECT_TRUE(qt.MessageBox("Sure?", "Confirm", MB_QUESTION_OK_CANCEL));
+    EXPECT_TRUE(boxHadKeys);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    EXPECT_FALSE(qt.KeysBelongToDialog());
+    EXPECT_EQ(Poll(), std::set<int>{});
+    Send(QEvent::KeyPress, {Qt::Key_Return, 36}, true);
+    EXPECT_EQ(Poll(), std::set<int>{});
+    Release({Qt::Key_Return, 36});
+    ExpectKey({Qt::Key_Return, 36}, VKEY_ENTER); // a new press counts
 }
 
 } // namespace
