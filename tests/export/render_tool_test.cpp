@@ -78,6 +78,15 @@ TEST_F(RenderTool, RefusedSongsAndBadUsageFailWithAMessage) {
     EXPECT_FALSE(std::filesystem::exists(out));
 
     const std::string song = SaveLoopingSong();
+    // The packed stream cut to half its bytes, the block's header saying so.
+    std::vector<uint8_t> half = ReadAll(song);
+    const int32_t packed = GetI32(&half[4 + 20]) / 2;
+    half.resize(4 + 32 + static_cast<size_t>(packed));
+    PutI32(&half[4 + 20], packed);
+    WriteAll(bad, half);
+    EXPECT_EQ(Run(Quote(bad) + " " + Quote(out)), 1);
+    EXPECT_NE(errors.find("bad.son: the song file is damaged"), std::string::npos) << errors;
+
     EXPECT_EQ(Run(Quote(song)), 2);
     EXPECT_NE(errors.find("usage:"), std::string::npos);
     EXPECT_EQ(Run(Quote(song) + " " + Quote(out) + " --rate 22050"), 2);

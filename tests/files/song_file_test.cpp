@@ -2,6 +2,7 @@
 // the song left as it was.
 #include "files/song_file.h"
 
+#include "files/file_io.h"
 #include "lib/XQ_COMPRESS/src/XQ_Compress.h"
 #include "platform/fake_platform.h"
 #include "song/sequencer.h"
@@ -152,6 +153,15 @@ TEST_F(SongFile, RefusedFilesLeaveTheSongAsItWas) {
     std::vector<uint8_t> bigger = file;
     bigger[4 + 16] = 0x1D; // unpacked size 5917
     bigger[4 + 17] = 0x17;
+    // The packed bytes cut, or lengthened with 0xFF bytes, to n, the block's header saying so.
+    ASSERT_EQ(GetI32(&file[4 + 12]), int32_t{xq::METHOD_LZSS});
+    const int32_t packedSize = GetI32(&file[4 + 20]);
+    auto withPackedSize = [&](int32_t n) {
+        std::vector<uint8_t> f = file;
+        f.resize(SONG_FILE_HEADER_SIZE + xq::BLOCK_HEADER_SIZE + static_cast<size_t>(n), 0xFF);
+        PutI32(&f[4 + 20], n);
+        return f;
+    };
 
     const struct {
         const char* what;
@@ -164,6 +174,8 @@ TEST_F(SongFile, RefusedFilesLeaveTheSongAsItWas) {
         {"no block", plainFile({1, 2, 3}), SongFileResult::Damaged},
         {"packed cut short", std::vector<uint8_t>(file.begin(), file.end() - 10),
          SongFileResult::Damaged},
+        {"packed stream ends early", withPackedSize(packedSize / 2), SongFileResult::Damaged},
+        {"packed stream runs on", withPackedSize(packedSize + 3), SongFileResult::Damaged},
         {"unpacked cut short", shortPlain, SongFileResult::Damaged},
         {"block magic", badMagic, SongFileResult::Damaged},
         {"unpacked size", bigger, SongFileResult::Damaged},
