@@ -1,14 +1,34 @@
 #include "files/file_io.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 bool ReadFilePrefix(const std::string& path, size_t limit, std::vector<uint8_t>& out) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    // Checked before the open, which on a pipe would wait for a writer and on some devices acts.
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    // The name may have been replaced meanwhile: what counts is the file that was opened.
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return false;
+    }
     out.resize(limit);
-    const size_t got = std::fread(out.data(), 1, limit, f);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
+    size_t got = 0;
+    bool failed = false;
+    while (got < limit && !failed) {
+        const ssize_t n = read(fd, out.data() + got, limit - got);
+        if (n == 0) break;
+        if (n > 0)
+            got += static_cast<size_t>(n);
+        else
+            failed = errno != EINTR;
+    }
+    close(fd);
     out.resize(got);
     return !failed;
 }

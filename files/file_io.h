@@ -25,7 +25,8 @@ inline int16_t GetI16(const uint8_t* p) {
 }
 
 // Reads at most `limit` bytes from the start of the file; false when it cannot be opened or
-// read.
+// read, or when it is not a regular file (a pipe, a device or a folder is never opened for
+// reading, so a pipe cannot block the caller).
 bool ReadFilePrefix(const std::string& path, size_t limit, std::vector<uint8_t>& out);
 
 // Writes a file through `write` into a temporary file beside it, then puts it in place, so that

@@ -41,8 +41,8 @@ SongFileResult WriteSongFile(const std::string& path);
 // Loads the song at `path`: the song fields, the first 50 positions, `song_loop` and the
 // instruments. The whole file is checked before anything changes (a packed block must decode to
 // exactly the 5,916 bytes of the state); a file that is refused leaves the song, its name and
-// `song_loop` as they were. Sets the warm-up to 5 ticks in every case. The caller refreshes the
-// display.
+// `song_loop` as they were. A path that is not a regular file gives CannotOpen at once. Sets the
+// warm-up to 5 ticks in every case. The caller refreshes the display.
 SongFileResult LoadSongFile(const std::string& path);
 
 // LoadSongFile on a file's bytes already in memory (read at most 4 + 64,512 of them); the song

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -75,6 +76,10 @@ TEST_F(RenderTool, RefusedSongsAndBadUsageFailWithAMessage) {
     EXPECT_NE(errors.find("not a song file"), std::string::npos) << errors;
     EXPECT_EQ(Run(Quote(folder.Path("none.son")) + " " + Quote(out)), 1);
     EXPECT_NE(errors.find("cannot open"), std::string::npos) << errors;
+    const std::string pipe = folder.Path("pipe.son");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(Run(Quote(pipe) + " " + Quote(out)), 1);
+    EXPECT_NE(errors.find("pipe.son: cannot open"), std::string::npos) << errors;
     EXPECT_FALSE(std::filesystem::exists(out));
 
     const std::string song = SaveLoopingSong();

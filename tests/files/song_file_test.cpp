@@ -15,6 +15,7 @@
 
 #include <cstring>
 #include <random>
+#include <sys/stat.h>
 
 namespace {
 
@@ -195,7 +196,11 @@ TEST_F(SongFile, RefusedFilesLeaveTheSongAsItWas) {
         EXPECT_STREQ(song_name, "before.son") << c.what;
     }
     EXPECT_EQ(LoadSongFile(folder.Path("missing.son")), SongFileResult::CannotOpen);
+    // A pipe is refused at once, without waiting for a writer.
+    ASSERT_EQ(mkfifo(folder.Path("pipe.son").c_str(), 0600), 0);
+    EXPECT_EQ(LoadSongFile(folder.Path("pipe.son")), SongFileResult::CannotOpen);
     EXPECT_EQ(State(), before);
+    EXPECT_STREQ(song_name, "before.son");
 }
 
 TEST_F(SongFile, CorruptedPackedBytesNeverEscapeTheirBuffers) {
