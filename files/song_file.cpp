@@ -93,11 +93,12 @@ SongFileResult WriteSongFile(const std::string& path) {
     if (!block) return SongFileResult::WriteFailed;
     const uint8_t header[SONG_FILE_HEADER_SIZE] = {'T', 'V',
                                                    static_cast<uint8_t>(song_loop ? 'S' : 'X'), 1};
-    const bool written = WriteFileSafely(path, [&](std::FILE* f) {
+    const WriteResult written = WriteFileSafely(path, [&](std::FILE* f) {
         return std::fwrite(header, 1, sizeof header, f) == sizeof header &&
                xq::WriteBlock(block.get(), f);
     });
-    if (!written) return SongFileResult::WriteFailed;
+    if (written == WriteResult::NotRegularFile) return SongFileResult::NotRegularFile;
+    if (written != WriteResult::Done) return SongFileResult::WriteFailed;
     SetSongName(path);
     return SongFileResult::Done;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -98,6 +99,17 @@ TEST_F(RenderTool, RefusedSongsAndBadUsageFailWithAMessage) {
     EXPECT_EQ(Run(Quote(song) + " " + Quote(out) + " --loops 0"), 2);
     EXPECT_EQ(Run(Quote(song) + " " + Quote(out) + " --loops"), 2);
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(RenderTool, ADeviceAsTheOutputIsRefusedAndLeftAsItWas) {
+    const std::string device = folder.Path("null.wav"); // the null device's numbers
+    if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "making a device node needs root";
+    EXPECT_EQ(Run(Quote(SaveLoopingSong()) + " " + Quote(device)), 1);
+    EXPECT_NE(errors.find("null.wav: This is not a regular file; nothing was written."),
+              std::string::npos)
+        << errors;
+    EXPECT_TRUE(std::filesystem::is_character_file(device));
 }
 
 TEST_F(RenderTool, SoxReadsTheOutput) {
