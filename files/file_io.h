@@ -25,10 +25,32 @@ inline int16_t GetI16(const uint8_t* p) {
 }
 
 // Reads at most `limit` bytes from the start of the file; false when it cannot be opened or
-// read.
+// read, or when it is not a regular file (a pipe, a device or a folder is never opened for
+// reading, so a pipe cannot block the caller).
 bool ReadFilePrefix(const std::string& path, size_t limit, std::vector<uint8_t>& out);
 
-// Writes a file through `write` into a temporary file beside it, then puts it in place, so that
-// a write that fails half-way never destroys the file that was there. True when every byte was
-// written and the file is in place.
-bool WriteFileSafely(const std::string& path, const std::function<bool(std::FILE*)>& write);
+enum class WriteResult {
+    Done,
+    Failed,         // nothing was put in place; any earlier file is kept
+    NotRegularFile, // the path names a folder, a device, a pipe or the like: left alone
+};
+
+// What the user is told about NotRegularFile, whatever was being saved.
+constexpr char NOT_REGULAR_FILE_MESSAGE[] = "This is not a regular file; nothing was written.";
+
+// The temporary files of WriteFileSafely are named ".<name>.<8 hex digits>" + this, beside the
+// file they replace.
+constexpr char TEMPORARY_FILE_SUFFIX[] = ".tavomix-saving";
+
+// Writes a file through `write` into a new temporary file beside the file it replaces, then
+// renames it over that file, so that a write that fails half-way never destroys the file that
+// was there and leaves no temporary file behind.
+// - A path that is a symbolic link (or a chain of them) replaces the file at the end of the
+//   chain, which may not exist yet; the links stay as they were.
+// - The new file takes the old one's permission bits; a file that did not exist gets 0666 less
+//   the umask.
+// - The temporary file is created exclusively under a fresh name, never through a link someone
+//   left at that name.
+// - A successful write removes temporary files of the same file that a killed save left behind
+//   (those older than a minute).
+WriteResult WriteFileSafely(const std::string& path, const std::function<bool(std::FILE*)>& write);

@@ -1,6 +1,7 @@
 #include "files/song_file.h"
 
 #include "files/file_io.h"
+#include "lib/XQ_COMPRESS/src/Lzss.h"
 #include "lib/XQ_COMPRESS/src/XQ_Compress.h"
 #include "platform/platform.h"
 #include "song/sequencer.h"
@@ -92,11 +93,12 @@ SongFileResult WriteSongFile(const std::string& path) {
     if (!block) return SongFileResult::WriteFailed;
     const uint8_t header[SONG_FILE_HEADER_SIZE] = {'T', 'V',
                                                    static_cast<uint8_t>(song_loop ? 'S' : 'X'), 1};
-    const bool written = WriteFileSafely(path, [&](std::FILE* f) {
+    const WriteResult written = WriteFileSafely(path, [&](std::FILE* f) {
         return std::fwrite(header, 1, sizeof header, f) == sizeof header &&
                xq::WriteBlock(block.get(), f);
     });
-    if (!written) return SongFileResult::WriteFailed;
+    if (written == WriteResult::NotRegularFile) return SongFileResult::NotRegularFile;
+    if (written != WriteResult::Done) return SongFileResult::WriteFailed;
     SetSongName(path);
     return SongFileResult::Done;
 }
@@ -132,9 +134,17 @@ SongFileResult LoadSongBytes(std::vector<uint8_t>& file) {
             return SongFileResult::Damaged;
         if (method == xq::METHOD_STORED && block.packedSize != SONG_STATE_SIZE)
             return SongFileResult::Damaged;
-        block.method = method; // the safe decoder, whatever the file asks for
-        block.unpackedData = state.data();
-        xq::DecompressBlock(&block);
+        // The stream must give the whole state, no less and no more: the container's decoder
+        // does not tell how much it wrote, so the guarded LZSS decoder (the one it would use)
+        // is called directly, with one byte of room to catch a stream that runs on.
+        if (method == xq::METHOD_STORED) {
+            std::memcpy(state.data(), block.packedData, SONG_STATE_SIZE);
+        } else {
+            state.resize(SONG_STATE_SIZE + 1);
+            if (xq::LzssDecode(block.packedData, block.packedSize, state.data(),
+                               SONG_STATE_SIZE + 1) != SONG_STATE_SIZE)
+                return SongFileResult::Damaged;
+        }
     } else {
         if (restSize < SONG_STATE_SIZE) return SongFileResult::Damaged;
         std::memcpy(state.data(), rest, SONG_STATE_SIZE);

@@ -19,11 +19,12 @@ constexpr size_t SONG_FILE_MAX_PACKED = 64512; // bytes read after the header
 
 enum class SongFileResult {
     Done,
-    Cancelled,    // the file dialog was cancelled
-    CannotOpen,   // the file could not be opened
-    NotASongFile, // it does not begin with "TV"
-    Damaged,      // a song file whose contents are out of range or cut short: refused
-    WriteFailed,  // the file could not be written completely; any earlier file is kept
+    Cancelled,      // the file dialog was cancelled
+    CannotOpen,     // the file could not be opened
+    NotASongFile,   // it does not begin with "TV"
+    Damaged,        // a song file whose contents are out of range or cut short: refused
+    WriteFailed,    // the file could not be written completely; any earlier file is kept
+    NotRegularFile, // the chosen name is a folder, a device or a pipe: nothing was written
 };
 
 // The song state of the song in memory, laid out as the file stores it.
@@ -34,14 +35,15 @@ void EncodeSongState(uint8_t out[SONG_STATE_SIZE]);
 int32_t NormaliseTempo(int32_t t);
 
 // Writes the song to `path` (through a temporary file, so a failed save never destroys the
-// file that was there) and, on success, makes `path` the song's name. Sets the warm-up to 5
-// ticks in every case.
+// file that was there; see WriteFileSafely for links and permissions) and, on success, makes
+// `path` the song's name. Sets the warm-up to 5 ticks in every case.
 SongFileResult WriteSongFile(const std::string& path);
 
 // Loads the song at `path`: the song fields, the first 50 positions, `song_loop` and the
-// instruments. The whole file is checked before anything changes; a file that is refused
-// leaves the song, its name and `song_loop` as they were. Sets the warm-up to 5 ticks in every
-// case. The caller refreshes the display.
+// instruments. The whole file is checked before anything changes (a packed block must decode to
+// exactly the 5,916 bytes of the state); a file that is refused leaves the song, its name and
+// `song_loop` as they were. A path that is not a regular file gives CannotOpen at once. Sets the
+// warm-up to 5 ticks in every case. The caller refreshes the display.
 SongFileResult LoadSongFile(const std::string& path);
 
 // LoadSongFile on a file's bytes already in memory (read at most 4 + 64,512 of them); the song

@@ -19,9 +19,10 @@ SongFileResult WriteSoundBankFile(const std::string& path) {
         for (int k = 0; k < INSTRUMENT_COUNT; ++k)
             EncodeInstrument(SoundBank[k], bytes + INSTRUMENT_RECORD_SIZE * k);
     }
-    const bool written = WriteFileSafely(
+    const WriteResult written = WriteFileSafely(
         path, [&](std::FILE* f) { return std::fwrite(bytes, 1, sizeof bytes, f) == sizeof bytes; });
-    return written ? SongFileResult::Done : SongFileResult::WriteFailed;
+    if (written == WriteResult::NotRegularFile) return SongFileResult::NotRegularFile;
+    return written == WriteResult::Done ? SongFileResult::Done : SongFileResult::WriteFailed;
 }
 
 SongFileResult ReadSoundBankFile(const std::string& path) {

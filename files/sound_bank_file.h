@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-// Writes the bank to `path` (through a temporary file; a failed save keeps the earlier file).
+// Writes the bank to `path` (through a temporary file; a failed save keeps the earlier file;
+// see WriteFileSafely for links and permissions).
 SongFileResult WriteSoundBankFile(const std::string& path);
 // Reads a bank; a file that is not exactly 1,408 bytes is refused and the bank stays as it was.
 SongFileResult ReadSoundBankFile(const std::string& path);

@@ -243,7 +243,7 @@ WavExportResult RenderSong(const WavExportOptions& options, const WavProgress& p
 WavExportResult RenderSongToWav(const std::string& path, const WavExportOptions& options,
                                 const WavProgress& progress, WavExportStats* stats) {
     WavExportResult result = WavExportResult::WriteFailed;
-    const bool written = WriteFileSafely(path, [&](std::FILE* f) {
+    const WriteResult written = WriteFileSafely(path, [&](std::FILE* f) {
         uint8_t header[WAV_HEADER_SIZE];
         EncodeWavHeader(header, options.rate, 0); // sizes filled in at the end
         if (std::fwrite(header, 1, sizeof header, f) != sizeof header) return false;
@@ -261,7 +261,9 @@ WavExportResult RenderSongToWav(const std::string& path, const WavExportOptions&
         return std::fseek(f, 0, SEEK_SET) == 0 &&
                std::fwrite(header, 1, sizeof header, f) == sizeof header;
     });
-    if (result == WavExportResult::Done && !written) result = WavExportResult::WriteFailed;
+    if (written == WriteResult::NotRegularFile) return WavExportResult::NotRegularFile;
+    if (result == WavExportResult::Done && written != WriteResult::Done)
+        result = WavExportResult::WriteFailed;
     return result;
 }
 
@@ -274,6 +276,7 @@ const char* WavExportMessage(WavExportResult result) {
     case WavExportResult::NoMixer: return "No offline audio mixer is available for the export.";
     case WavExportResult::TooLong: return "The song is too long for a WAV file.";
     case WavExportResult::WriteFailed: return "The WAV file could not be written.";
+    case WavExportResult::NotRegularFile: return NOT_REGULAR_FILE_MESSAGE;
     }
     return "The export failed.";
 }

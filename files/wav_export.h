@@ -38,11 +38,12 @@ struct WavExportOptions {
 
 enum class WavExportResult {
     Done,
-    Cancelled,   // the progress callback asked to stop; no file was written
-    BadOptions,  // loops or rate out of range
-    NoMixer,     // OpenAL offers no loopback device
-    TooLong,     // more samples than a WAV file can hold
-    WriteFailed, // the file could not be written; any earlier file is kept
+    Cancelled,      // the progress callback asked to stop; no file was written
+    BadOptions,     // loops or rate out of range
+    NoMixer,        // OpenAL offers no loopback device
+    TooLong,        // more samples than a WAV file can hold
+    WriteFailed,    // the file could not be written; any earlier file is kept
+    NotRegularFile, // the chosen name is a folder, a device or a pipe: nothing was written
 };
 
 // What a finished render measured.
@@ -66,7 +67,8 @@ WavExportResult RenderSong(const WavExportOptions& options, const WavProgress& p
                            const WavSink& sink, WavExportStats* stats = nullptr);
 
 // Renders the song into a WAV file at `path`, written through a temporary file beside it and
-// put in place only when complete. The entry point of the "Export WAV..." command.
+// put in place only when complete (WriteFileSafely). A name that is not a regular file is
+// refused before anything is rendered. The entry point of the "Export WAV..." command.
 WavExportResult RenderSongToWav(const std::string& path, const WavExportOptions& options,
                                 const WavProgress& progress, WavExportStats* stats = nullptr);
 

@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "files/file_io.h"
 #include "files/sound_bank_file.h"
 #include "resources/dialog_template.h"
 #include "shell/pattern_view.h"
@@ -97,6 +98,7 @@ void SaveSongCommand() {
     UpdateTitle();
     if (result == SongFileResult::WriteFailed)
         ShowError("The song could not be written to this file.\nThe song was not saved.");
+    if (result == SongFileResult::NotRegularFile) ShowError(NOT_REGULAR_FILE_MESSAGE);
 }
 
 // Export WAV: stop playback, choose the file, render it with a progress window. The song and
@@ -150,9 +152,11 @@ void RunSoundEditor() {
 }
 
 void SaveSamplesCommand() {
-    if (SaveSoundBank() == SongFileResult::WriteFailed)
+    const SongFileResult result = SaveSoundBank();
+    if (result == SongFileResult::WriteFailed)
         ShowError("The sound bank could not be written to this file.\nThe sound bank was not "
                   "saved.");
+    if (result == SongFileResult::NotRegularFile) ShowError(NOT_REGULAR_FILE_MESSAGE);
 }
 
 void LoadSamplesCommand() {

@@ -2,6 +2,9 @@
 //
 //   tavomix-render SONG.son OUT.wav [--loops N] [--rate 44100|48000]
 //
+// OUT.wav is written beside its final name and put in place only when complete; a name that is
+// a device (even /dev/null), a pipe or a folder is refused.
+//
 // Exit codes: 0 written, 1 the song was refused or the WAV could not be made, 2 bad usage.
 #include "files/song_file.h"
 #include "files/wav_export.h"

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -75,15 +77,39 @@ TEST_F(RenderTool, RefusedSongsAndBadUsageFailWithAMessage) {
     EXPECT_NE(errors.find("not a song file"), std::string::npos) << errors;
     EXPECT_EQ(Run(Quote(folder.Path("none.son")) + " " + Quote(out)), 1);
     EXPECT_NE(errors.find("cannot open"), std::string::npos) << errors;
+    const std::string pipe = folder.Path("pipe.son");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(Run(Quote(pipe) + " " + Quote(out)), 1);
+    EXPECT_NE(errors.find("pipe.son: cannot open"), std::string::npos) << errors;
     EXPECT_FALSE(std::filesystem::exists(out));
 
     const std::string song = SaveLoopingSong();
+    // The packed stream cut to half its bytes, the block's header saying so.
+    std::vector<uint8_t> half = ReadAll(song);
+    const int32_t packed = GetI32(&half[4 + 20]) / 2;
+    half.resize(4 + 32 + static_cast<size_t>(packed));
+    PutI32(&half[4 + 20], packed);
+    WriteAll(bad, half);
+    EXPECT_EQ(Run(Quote(bad) + " " + Quote(out)), 1);
+    EXPECT_NE(errors.find("bad.son: the song file is damaged"), std::string::npos) << errors;
+
     EXPECT_EQ(Run(Quote(song)), 2);
     EXPECT_NE(errors.find("usage:"), std::string::npos);
     EXPECT_EQ(Run(Quote(song) + " " + Quote(out) + " --rate 22050"), 2);
     EXPECT_EQ(Run(Quote(song) + " " + Quote(out) + " --loops 0"), 2);
     EXPECT_EQ(Run(Quote(song) + " " + Quote(out) + " --loops"), 2);
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(RenderTool, ADeviceAsTheOutputIsRefusedAndLeftAsItWas) {
+    const std::string device = folder.Path("null.wav"); // the null device's numbers
+    if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "making a device node needs root";
+    EXPECT_EQ(Run(Quote(SaveLoopingSong()) + " " + Quote(device)), 1);
+    EXPECT_NE(errors.find("null.wav: This is not a regular file; nothing was written."),
+              std::string::npos)
+        << errors;
+    EXPECT_TRUE(std::filesystem::is_character_file(device));
 }
 
 TEST_F(RenderTool, SoxReadsTheOutput) {

@@ -8,6 +8,7 @@
 #include "export_test_support.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -230,7 +231,14 @@ TEST_F(WavExport, CancelledOrBadExportsWriteNothingAndKeepTheOldFile) {
     EXPECT_EQ(RenderSongToWav(path, {1, 1000}, {}), WavExportResult::BadOptions);
     EXPECT_EQ(RenderSongToWav(folder.Path("no/such/dir/x.wav"), {}, {}),
               WavExportResult::WriteFailed);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.dir), {}), 1);
+    // A pipe at the name is refused before the render starts, and stays a pipe.
+    const std::string pipe = folder.Path("pipe.wav");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    seen.clear();
+    EXPECT_EQ(RenderSongToWav(pipe, {}, cancelAt), WavExportResult::NotRegularFile);
+    EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    EXPECT_EQ(FolderNames(folder.dir), (std::vector<std::string>{"out.wav", "pipe.wav"}));
     seen.clear();
     EXPECT_EQ(RenderSongToWav(path, {}, [&](int p) { return seen.push_back(p), true; }),
               WavExportResult::Done);

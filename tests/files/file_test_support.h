@@ -1,6 +1,7 @@
 // A scratch folder for file tests, removed with everything in it afterwards.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -28,4 +29,13 @@ inline void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes)
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
+}
+
+// The names in a folder, sorted, its hidden files included.
+inline std::vector<std::string> FolderNames(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }

@@ -2,6 +2,7 @@
 // the song left as it was.
 #include "files/song_file.h"
 
+#include "files/file_io.h"
 #include "lib/XQ_COMPRESS/src/XQ_Compress.h"
 #include "platform/fake_platform.h"
 #include "song/sequencer.h"
@@ -12,8 +13,11 @@
 
 #include "tests/files/file_test_support.h"
 
+#include <csignal>
 #include <cstring>
 #include <random>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -152,6 +156,15 @@ TEST_F(SongFile, RefusedFilesLeaveTheSongAsItWas) {
     std::vector<uint8_t> bigger = file;
     bigger[4 + 16] = 0x1D; // unpacked size 5917
     bigger[4 + 17] = 0x17;
+    // The packed bytes cut, or lengthened with 0xFF bytes, to n, the block's header saying so.
+    ASSERT_EQ(GetI32(&file[4 + 12]), int32_t{xq::METHOD_LZSS});
+    const int32_t packedSize = GetI32(&file[4 + 20]);
+    auto withPackedSize = [&](int32_t n) {
+        std::vector<uint8_t> f = file;
+        f.resize(SONG_FILE_HEADER_SIZE + xq::BLOCK_HEADER_SIZE + static_cast<size_t>(n), 0xFF);
+        PutI32(&f[4 + 20], n);
+        return f;
+    };
 
     const struct {
         const char* what;
@@ -164,6 +177,8 @@ TEST_F(SongFile, RefusedFilesLeaveTheSongAsItWas) {
         {"no block", plainFile({1, 2, 3}), SongFileResult::Damaged},
         {"packed cut short", std::vector<uint8_t>(file.begin(), file.end() - 10),
          SongFileResult::Damaged},
+        {"packed stream ends early", withPackedSize(packedSize / 2), SongFileResult::Damaged},
+        {"packed stream runs on", withPackedSize(packedSize + 3), SongFileResult::Damaged},
         {"unpacked cut short", shortPlain, SongFileResult::Damaged},
         {"block magic", badMagic, SongFileResult::Damaged},
         {"unpacked size", bigger, SongFileResult::Damaged},
@@ -183,7 +198,11 @@ TEST_F(SongFile, RefusedFilesLeaveTheSongAsItWas) {
         EXPECT_STREQ(song_name, "before.son") << c.what;
     }
     EXPECT_EQ(LoadSongFile(folder.Path("missing.son")), SongFileResult::CannotOpen);
+    // A pipe is refused at once, without waiting for a writer.
+    ASSERT_EQ(mkfifo(folder.Path("pipe.son").c_str(), 0600), 0);
+    EXPECT_EQ(LoadSongFile(folder.Path("pipe.son")), SongFileResult::CannotOpen);
     EXPECT_EQ(State(), before);
+    EXPECT_STREQ(song_name, "before.son");
 }
 
 TEST_F(SongFile, CorruptedPackedBytesNeverEscapeTheirBuffers) {
@@ -213,10 +232,73 @@ TEST_F(SongFile, FailedSaveKeepsTheEarlierFileAndName) {
     EXPECT_EQ(WriteSongFile(folder.Path("no/such/folder/x.son")), SongFileResult::WriteFailed);
     EXPECT_STREQ(song_name, "Noname");
     EXPECT_EQ(warmup_ticks.load(), 5);
-    // A folder in the way of the file: the rename fails and nothing is left behind.
+    // A folder or a pipe at the name is refused and left as it was.
     std::filesystem::create_directories(folder.Path("taken.son"));
-    EXPECT_EQ(WriteSongFile(folder.Path("taken.son")), SongFileResult::WriteFailed);
-    EXPECT_FALSE(std::filesystem::exists(folder.Path("taken.son.saving")));
+    EXPECT_EQ(WriteSongFile(folder.Path("taken.son")), SongFileResult::NotRegularFile);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path("taken.son")));
+    ASSERT_EQ(mkfifo(folder.Path("pipe.son").c_str(), 0600), 0);
+    EXPECT_EQ(WriteSongFile(folder.Path("pipe.son")), SongFileResult::NotRegularFile);
+    EXPECT_TRUE(std::filesystem::is_fifo(folder.Path("pipe.son")));
+
+    // A write that fails half-way (past the file size limit) keeps the old file.
+    const std::string old = folder.Path("old.son");
+    WriteAll(old, {1, 2, 3});
+    rlimit limit;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit tiny = {10, limit.rlim_max};
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    const SongFileResult cut = WriteSongFile(old);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(cut, SongFileResult::WriteFailed);
+    EXPECT_EQ(ReadAll(old), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_STREQ(song_name, "Noname");
+    // No temporary file is left by any of them.
+    EXPECT_EQ(FolderNames(folder.dir),
+              (std::vector<std::string>{"old.son", "pipe.son", "taken.son"}));
+}
+
+// A save through a chain of links replaces the file at its end with that file's permissions and
+// keeps the links; a link at a name the old saves used is never followed; a temporary file that
+// a killed save left behind is cleared once it is old.
+TEST_F(SongFile, SaveReplacesOnlyTheFileAtTheEndOfItsLinks) {
+    namespace fs = std::filesystem;
+    const mode_t mask = umask(027);
+    const std::string real = folder.Path("real.son"), victim = folder.Path("victim");
+    WriteAll(real, {1, 2, 3});
+    fs::permissions(real, fs::perms(0660));
+    WriteAll(victim, {4, 5, 6});
+    fs::create_directories(folder.Path("sub"));
+    fs::create_symlink("sub/link.son", folder.Path("a.son"));
+    fs::create_symlink("../real.son", folder.Path("sub/link.son"));
+    fs::create_symlink(victim, folder.Path("a.son.saving"));
+    fs::create_symlink(victim, folder.Path("real.son.saving"));
+    const std::string stale = std::string(".real.son.0123abcd") + TEMPORARY_FILE_SUFFIX;
+    const std::string fresh = std::string(".real.son.89abcdef") + TEMPORARY_FILE_SUFFIX;
+    const std::string other = std::string(".other.son.0123abcd") + TEMPORARY_FILE_SUFFIX;
+    for (const std::string& name : {stale, fresh, other}) WriteAll(folder.Path(name), {7});
+    for (const std::string& name : {stale, other})
+        fs::last_write_time(folder.Path(name),
+                            fs::file_time_type::clock::now() - std::chrono::minutes(2));
+
+    ASSERT_EQ(WriteSongFile(folder.Path("a.son")), SongFileResult::Done);
+    EXPECT_EQ(ReadAll(real)[0], 'T');
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms(0660));
+    EXPECT_TRUE(fs::is_symlink(folder.Path("a.son")));
+    EXPECT_TRUE(fs::is_symlink(folder.Path("sub/link.son")));
+    EXPECT_EQ(ReadAll(victim), (std::vector<uint8_t>{4, 5, 6}));
+    EXPECT_STREQ(song_name, folder.Path("a.son").c_str());
+    EXPECT_EQ(FolderNames(folder.dir),
+              (std::vector<std::string>{other, fresh, "a.son", "a.son.saving", "real.son",
+                                        "real.son.saving", "sub", "victim"}));
+
+    // A link to a file that does not exist yet makes it, as a new file: 0666 less the umask.
+    fs::create_symlink("made.son", folder.Path("new.son"));
+    EXPECT_EQ(WriteSongFile(folder.Path("new.son")), SongFileResult::Done);
+    EXPECT_EQ(fs::status(folder.Path("made.son")).permissions(), fs::perms(0640));
+    EXPECT_TRUE(fs::is_symlink(folder.Path("new.son")));
+    umask(mask);
 }
 
 TEST_F(SongFile, DialogsHaveTheirTitlesAndFilter) {

@@ -10,6 +10,7 @@
 #include "tests/files/file_test_support.h"
 
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -60,6 +61,8 @@ TEST_F(SoundBankFile, FilesOfAnyOtherLengthAreRefused) {
         EXPECT_EQ(SoundBank[3].waveformType, 4) << size;
     }
     EXPECT_EQ(ReadSoundBankFile(folder.Path("missing.fms")), SongFileResult::CannotOpen);
+    ASSERT_EQ(mkfifo(folder.Path("pipe.fms").c_str(), 0600), 0);
+    EXPECT_EQ(ReadSoundBankFile(folder.Path("pipe.fms")), SongFileResult::CannotOpen);
 }
 
 TEST_F(SoundBankFile, DialogsHaveTheirTitlesAndFilter) {

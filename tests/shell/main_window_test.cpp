@@ -277,6 +277,12 @@ TEST_F(MainWindowTest, SaveSongKeepsTheMarkUnlessTheFileWasWritten) {
     EXPECT_EQ(fake.boxes[0].style, 0x10);
     EXPECT_EQ(title(), "Music Editor V2.10[Noname*]");
 
+    fake.dialogPaths = {scratch.dir.string()}; // a folder
+    Click(CMD_SAVE_SONG);
+    EXPECT_EQ(song_modified, 1);
+    ASSERT_EQ(fake.boxes.size(), 2u);
+    EXPECT_EQ(fake.boxes[1].text, "This is not a regular file; nothing was written.");
+
     const std::string path = (scratch.dir / "a.son").string();
     fake.dialogPaths = {path};
     Click(CMD_SAVE_SONG);
