@@ -1,9 +1,11 @@
 #include "shell/settings_file.h"
 
+#include "files/file_io.h"
 #include "song/song_model.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 int32_t keyboard_layout = 0;
 int32_t octave_shift = 0;
@@ -27,16 +29,15 @@ void Encode(int32_t value, unsigned char* b) {
 } // namespace
 
 void ReadSettings() {
-    std::FILE* f = std::fopen(SETTINGS_FILE_NAME, "rb");
-    if (!f) return;
-    unsigned char bytes[SETTINGS_FILE_SIZE];
-    const size_t got = std::fread(bytes, 1, sizeof bytes, f);
-    std::fclose(f);
+    // Read only from a regular file: a pipe planted under the name would block start-up.
+    std::vector<uint8_t> bytes;
+    if (!ReadFilePrefix(SETTINGS_FILE_NAME, SETTINGS_FILE_SIZE, bytes)) return;
+    const size_t got = bytes.size();
     int32_t values[kFieldCount] = {keyboard_layout, record_enabled,  octave_shift,
                                    cursor_step,     countdown_start, metronome_step.load()};
     // Only whole integers count: a trailing fragment leaves its value at the default.
     for (int i = 0; i < kFieldCount && static_cast<size_t>(4 * i + 4) <= got; ++i)
-        values[i] = Decode(bytes + 4 * i);
+        values[i] = Decode(bytes.data() + 4 * i);
     // The file is outside input: each value is brought to the nearest one its control allows,
     // so that no later arithmetic on it can overflow. The layout keeps its meaning (0 or not).
     keyboard_layout = values[0] != 0 ? 1 : 0;

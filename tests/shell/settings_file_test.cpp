@@ -2,6 +2,8 @@
 
 #include "shell_fixture.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 
 namespace {
@@ -27,7 +29,10 @@ class SettingsFile : public ::testing::Test {
     }
 };
 
-TEST_F(SettingsFile, MissingFileKeepsEveryValue) {
+TEST_F(SettingsFile, MissingFileOrAPipeKeepsEveryValue) {
+    ReadSettings();
+    // A pipe under the name is never opened, so it cannot block start-up.
+    ASSERT_EQ(mkfifo(SETTINGS_FILE_NAME, 0600), 0);
     ReadSettings();
     EXPECT_EQ(keyboard_layout, 0);
     EXPECT_EQ(record_enabled, 1);
