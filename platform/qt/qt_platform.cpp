@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -698,13 +699,23 @@ QString SuffixOf(const std::string& pattern) {
     return QString::fromStdString(suffix);
 }
 
+// The filter as the dialog lists it: the description, which often names its pattern already
+// (".SON Song file (*.SON)" for "*.son"), then the pattern unless it is there in some case.
+QString FilterText(const std::string& description, const std::string& pattern) {
+    const QString text = qtplatform::ToQString(description);
+    const QString patterns = "(" + qtplatform::ToQString(pattern) + ")";
+    return text.endsWith(patterns, Qt::CaseInsensitive) ? text : text + " " + patterns;
+}
+
 std::string RunFileDialog(QWidget* parent, bool save, const std::string& title,
                           const std::string& description, const std::string& pattern) {
     QFileDialog dialog(parent, qtplatform::ToQString(title));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilter(qtplatform::ToQString(description + " (" + pattern + ")"));
+    dialog.setNameFilter(FilterText(description, pattern));
+    // Files match in any case ("a.son" and "B.SON"), whatever the platform's default.
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     dialog.setDefaultSuffix(SuffixOf(pattern));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "";
     return QFile::encodeName(dialog.selectedFiles().first()).toStdString();

@@ -260,17 +260,33 @@ TEST_F(QtPlatformTest, ProgressWindowShowsItsPercentAndReportsCancel) {
     EXPECT_EQ(qt.DialogWidget(DIALOG_MAIN)->findChild<QProgressDialog*>(), nullptr);
 }
 
-TEST_F(QtPlatformTest, FileDialogsAddTheFilterSuffixAndReturnNothingWhenCancelled) {
+TEST_F(QtPlatformTest, FileDialogsListTheFilterOnceMatchAnyCaseAndAddTheSuffix) {
     const QString dir = QDir::tempPath() + "/tavomix-file-dialog-" + QString::number(getpid());
     QDir().mkpath(dir);
+    for (const char* name : {"a.son", "B.SON", "notes.txt"}) {
+        QFile file(dir + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
     const QString before = QDir::currentPath();
     QDir::setCurrent(dir);
     QString filter;
+    QStringList listed;
     auto answer = [&](const QString& name) {
-        QTimer::singleShot(0, [&filter, name] {
+        QTimer::singleShot(0, [&, name] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
             filter = dialog->selectedNameFilter();
+            // The folder is read on a thread of its own: wait until its files are listed.
+            auto* view = dialog->findChild<QAbstractItemView*>("listView");
+            ASSERT_NE(view, nullptr);
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] {
+                    listed.clear();
+                    for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
+                        listed << view->model()->index(r, 0, view->rootIndex()).data().toString();
+                    return !listed.isEmpty();
+                },
+                5000));
             if (name.isEmpty()) return dialog->reject();
             auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
             ASSERT_NE(edit, nullptr);
@@ -278,12 +294,17 @@ TEST_F(QtPlatformTest, FileDialogsAddTheFilterSuffixAndReturnNothingWhenCancelle
             QTest::keyClick(edit, Qt::Key_Return);
         });
     };
+    // The description names its pattern in capitals: shown once, matching either case.
     answer("tune");
-    EXPECT_EQ(qt.SaveFileDialog("Song Saver", "Song files", "*.son"),
+    EXPECT_EQ(qt.SaveFileDialog("Song Saver", ".SON Song file (*.SON)", "*.son"),
               (dir + "/tune.son").toStdString());
-    EXPECT_EQ(filter, "Song files (*.son)");
+    EXPECT_EQ(filter, ".SON Song file (*.SON)");
+    listed.sort();
+    EXPECT_EQ(listed, QStringList({"B.SON", "a.son"}));
+    // A bare description gets its pattern.
     answer("");
     EXPECT_EQ(qt.OpenFileDialog("Song Loader", "Song files", "*.son"), "");
+    EXPECT_EQ(filter, "Song files (*.son)");
     QDir::setCurrent(before);
     QDir(dir).removeRecursively();
 }
