@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QIcon>
@@ -707,12 +708,21 @@ QString FilterText(const std::string& description, const std::string& pattern) {
     return text.endsWith(patterns, Qt::CaseInsensitive) ? text : text + " " + patterns;
 }
 
+// The folder a dialog opens in: `folder` taken from the working folder, or the working folder
+// itself when `folder` is "" or no longer exists.
+QString StartFolder(const std::string& folder) {
+    const QString path = QDir::current().absoluteFilePath(QFile::decodeName(folder.c_str()));
+    return !folder.empty() && QFileInfo(path).isDir() ? path : QDir::currentPath();
+}
+
 std::string RunFileDialog(QWidget* parent, bool save, const std::string& title,
-                          const std::string& description, const std::string& pattern) {
+                          const std::string& description, const std::string& pattern,
+                          const std::string& folder) {
     QFileDialog dialog(parent, qtplatform::ToQString(title));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDirectory(StartFolder(folder));
     dialog.setNameFilter(FilterText(description, pattern));
     // Files match in any case ("a.son" and "B.SON"), whatever the platform's default.
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
@@ -986,13 +996,13 @@ bool QtPlatform::MessageBox(const std::string& text, const std::string& caption,
 }
 
 std::string QtPlatform::OpenFileDialog(const std::string& title, const std::string& description,
-                                       const std::string& pattern) {
-    return RunFileDialog(Find(DIALOG_MAIN), false, title, description, pattern);
+                                       const std::string& pattern, const std::string& folder) {
+    return RunFileDialog(Find(DIALOG_MAIN), false, title, description, pattern, folder);
 }
 
 std::string QtPlatform::SaveFileDialog(const std::string& title, const std::string& description,
-                                       const std::string& pattern) {
-    return RunFileDialog(Find(DIALOG_MAIN), true, title, description, pattern);
+                                       const std::string& pattern, const std::string& folder) {
+    return RunFileDialog(Find(DIALOG_MAIN), true, title, description, pattern, folder);
 }
 
 // ---- progress

@@ -260,22 +260,23 @@ TEST_F(QtPlatformTest, ProgressWindowShowsItsPercentAndReportsCancel) {
     EXPECT_EQ(qt.DialogWidget(DIALOG_MAIN)->findChild<QProgressDialog*>(), nullptr);
 }
 
-TEST_F(QtPlatformTest, FileDialogsListTheFilterOnceMatchAnyCaseAndAddTheSuffix) {
+TEST_F(QtPlatformTest, FileDialogsOpenInTheirFolderListTheFilterOnceAndAddItsSuffix) {
     const QString dir = QDir::tempPath() + "/tavomix-file-dialog-" + QString::number(getpid());
-    QDir().mkpath(dir);
-    for (const char* name : {"a.son", "B.SON", "notes.txt"}) {
+    QDir().mkpath(dir + "/songs");
+    for (const char* name : {"songs/a.son", "songs/B.SON", "songs/notes.txt"}) {
         QFile file(dir + "/" + name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     const QString before = QDir::currentPath();
     QDir::setCurrent(dir);
-    QString filter;
+    QString filter, folder;
     QStringList listed;
     auto answer = [&](const QString& name) {
         QTimer::singleShot(0, [&, name] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
             filter = dialog->selectedNameFilter();
+            folder = dialog->directory().absolutePath();
             // The folder is read on a thread of its own: wait until its files are listed.
             auto* view = dialog->findChild<QAbstractItemView*>("listView");
             ASSERT_NE(view, nullptr);
@@ -296,15 +297,19 @@ TEST_F(QtPlatformTest, FileDialogsListTheFilterOnceMatchAnyCaseAndAddTheSuffix) 
     };
     // The description names its pattern in capitals: shown once, matching either case.
     answer("tune");
-    EXPECT_EQ(qt.SaveFileDialog("Song Saver", ".SON Song file (*.SON)", "*.son"),
-              (dir + "/tune.son").toStdString());
+    EXPECT_EQ(qt.SaveFileDialog("Song Saver", ".SON Song file (*.SON)", "*.son", "songs"),
+              (dir + "/songs/tune.son").toStdString());
     EXPECT_EQ(filter, ".SON Song file (*.SON)");
+    EXPECT_EQ(folder, dir + "/songs");
     listed.sort();
     EXPECT_EQ(listed, QStringList({"B.SON", "a.son"}));
-    // A bare description gets its pattern.
-    answer("");
-    EXPECT_EQ(qt.OpenFileDialog("Song Loader", "Song files", "*.son"), "");
-    EXPECT_EQ(filter, "Song files (*.son)");
+    // No folder, or one that is gone: the working folder. A bare description gets its pattern.
+    for (const char* gone : {"", "gone"}) {
+        answer("");
+        EXPECT_EQ(qt.OpenFileDialog("Song Loader", "Song files", "*.son", gone), "");
+        EXPECT_EQ(filter, "Song files (*.son)");
+        EXPECT_EQ(folder, dir) << gone;
+    }
     QDir::setCurrent(before);
     QDir(dir).removeRecursively();
 }
