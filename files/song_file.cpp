@@ -1,5 +1,6 @@
 #include "files/song_file.h"
 
+#include "files/dialog_folders.h"
 #include "files/file_io.h"
 #include "lib/XQ_COMPRESS/src/Lzss.h"
 #include "lib/XQ_COMPRESS/src/XQ_Compress.h"
@@ -157,8 +158,8 @@ SongFileResult LoadSongBytes(std::vector<uint8_t>& file) {
 }
 
 SongFileResult SaveSong() {
-    const std::string path =
-        platform().SaveFileDialog("Song Saver", SONG_DIALOG_FILTER, SONG_DIALOG_PATTERN);
+    const std::string path = platform().SaveFileDialog("Song Saver", SONG_DIALOG_FILTER,
+                                                       SONG_DIALOG_PATTERN, SongFolder());
     if (path.empty()) {
         warmup_ticks = 5;
         return SongFileResult::Cancelled;
@@ -167,8 +168,8 @@ SongFileResult SaveSong() {
 }
 
 SongFileResult LoadSong() {
-    const std::string path =
-        platform().OpenFileDialog("Song Loader", SONG_DIALOG_FILTER, SONG_DIALOG_PATTERN);
+    const std::string path = platform().OpenFileDialog("Song Loader", SONG_DIALOG_FILTER,
+                                                       SONG_DIALOG_PATTERN, SongFolder());
     if (path.empty()) {
         warmup_ticks = 5;
         return SongFileResult::Cancelled;

@@ -1,5 +1,6 @@
 #include "files/sound_bank_file.h"
 
+#include "files/dialog_folders.h"
 #include "files/file_io.h"
 #include "platform/platform.h"
 #include "sound/engine_lock.h"
@@ -42,13 +43,19 @@ SongFileResult ReadSoundBankBytes(const std::vector<uint8_t>& bytes) {
 }
 
 SongFileResult SaveSoundBank() {
-    const std::string path =
-        platform().SaveFileDialog("FM Samples Saver", BANK_DIALOG_FILTER, BANK_DIALOG_PATTERN);
-    return path.empty() ? SongFileResult::Cancelled : WriteSoundBankFile(path);
+    const std::string path = platform().SaveFileDialog("FM Samples Saver", BANK_DIALOG_FILTER,
+                                                       BANK_DIALOG_PATTERN, BankFolder());
+    if (path.empty()) return SongFileResult::Cancelled;
+    const SongFileResult result = WriteSoundBankFile(path);
+    if (result == SongFileResult::Done) last_bank_folder = FolderOf(path);
+    return result;
 }
 
 SongFileResult LoadSoundBank() {
-    const std::string path =
-        platform().OpenFileDialog("FM Samples Loader", BANK_DIALOG_FILTER, BANK_DIALOG_PATTERN);
-    return path.empty() ? SongFileResult::Cancelled : ReadSoundBankFile(path);
+    const std::string path = platform().OpenFileDialog("FM Samples Loader", BANK_DIALOG_FILTER,
+                                                       BANK_DIALOG_PATTERN, BankFolder());
+    if (path.empty()) return SongFileResult::Cancelled;
+    const SongFileResult result = ReadSoundBankFile(path);
+    if (result == SongFileResult::Done) last_bank_folder = FolderOf(path);
+    return result;
 }

@@ -212,17 +212,17 @@ static std::string NextPath(std::deque<std::string>& paths) {
 }
 
 std::string FakePlatform::OpenFileDialog(const std::string& title, const std::string& description,
-                                         const std::string& pattern) {
+                                         const std::string& pattern, const std::string& folder) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
-    dialogs.push_back("open|" + title + "|" + description + "|" + pattern);
+    dialogs.push_back("open|" + title + "|" + description + "|" + pattern + "|" + folder);
     DialogOpen();
     return NextPath(dialogPaths);
 }
 
 std::string FakePlatform::SaveFileDialog(const std::string& title, const std::string& description,
-                                         const std::string& pattern) {
+                                         const std::string& pattern, const std::string& folder) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
-    dialogs.push_back("save|" + title + "|" + description + "|" + pattern);
+    dialogs.push_back("save|" + title + "|" + description + "|" + pattern + "|" + folder);
     DialogOpen();
     return NextPath(dialogPaths);
 }

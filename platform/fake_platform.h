@@ -74,9 +74,9 @@ class FakePlatform : public Platform {
     void PaintPixels(int dialog, int id, int width, int height, const Rgb* pixels) override;
     bool MessageBox(const std::string& text, const std::string& caption, int style) override;
     std::string OpenFileDialog(const std::string& title, const std::string& description,
-                               const std::string& pattern) override;
+                               const std::string& pattern, const std::string& folder) override;
     std::string SaveFileDialog(const std::string& title, const std::string& description,
-                               const std::string& pattern) override;
+                               const std::string& pattern, const std::string& folder) override;
     bool ShowProgress(const std::string& title, const std::string& text, int percent) override;
     void EndProgress() override;
     int RunEventLoop(std::function<void()> pass) override;
@@ -108,7 +108,7 @@ class FakePlatform : public Platform {
     std::vector<Box> boxes;                   // every message box shown, in order
     std::deque<bool> answers;                 // answers for the next boxes; OK when empty
     // Paths the next file dialogs return ("" = cancelled; cancelled when empty), and every
-    // dialog shown as "open|title|description|pattern" or "save|...".
+    // dialog shown as "open|title|description|pattern|folder" or "save|...".
     std::deque<std::string> dialogPaths;
     std::vector<std::string> dialogs;
     // Progress shown: "title|text|percent" per update, "end" when closed; updates past

@@ -114,13 +114,16 @@ class Platform {
     // ---- message boxes and file dialogs (UI thread)
     // Shows a message box owned by the main window; true only when the user pressed OK.
     virtual bool MessageBox(const std::string& text, const std::string& caption, int style) = 0;
-    // The open or save file dialog with its title and one filter ("description", "*.ext").
-    // Returns the chosen path, or an empty string when the user cancelled. A name typed without
-    // an extension gets the filter's.
+    // The open or save file dialog with its title and one filter ("description", "*.ext"),
+    // opened in `folder` ("" = the working folder; a relative folder is taken from it). The
+    // description is shown as given, with " (pattern)" added unless it already ends in the
+    // pattern (in any case); names match the pattern in any case. Returns the chosen path, or an
+    // empty string when the user cancelled. A name typed without an extension gets the
+    // pattern's.
     virtual std::string OpenFileDialog(const std::string& title, const std::string& description,
-                                       const std::string& pattern) = 0;
+                                       const std::string& pattern, const std::string& folder) = 0;
     virtual std::string SaveFileDialog(const std::string& title, const std::string& description,
-                                       const std::string& pattern) = 0;
+                                       const std::string& pattern, const std::string& folder) = 0;
 
     // Shows (on the first call) or updates a modal progress window over the main window, with a
     // Cancel button, and lets the window repaint. Returns false once the user cancelled.

@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "files/dialog_folders.h"
 #include "files/file_io.h"
 #include "files/sound_bank_file.h"
 #include "resources/dialog_template.h"
@@ -107,7 +108,7 @@ void ExportWavCommand() {
     if (!export_wav) return;
     StopPlay();
     const std::string path =
-        platform().SaveFileDialog("WAV Exporter", ".WAV Audio file (*.wav)", "*.wav");
+        platform().SaveFileDialog("WAV Exporter", ".WAV Audio file (*.wav)", "*.wav", SongFolder());
     if (path.empty()) return;
     long_task_running = 1;
     const std::string failure = export_wav(path, [](int percent) {

@@ -168,13 +168,15 @@ bool LoopbackPlatform::MessageBox(const std::string& text, const std::string& ca
 }
 std::string LoopbackPlatform::OpenFileDialog(const std::string& title,
                                              const std::string& description,
-                                             const std::string& pattern) {
-    return inner_ ? inner_->OpenFileDialog(title, description, pattern) : std::string();
+                                             const std::string& pattern,
+                                             const std::string& folder) {
+    return inner_ ? inner_->OpenFileDialog(title, description, pattern, folder) : std::string();
 }
 std::string LoopbackPlatform::SaveFileDialog(const std::string& title,
                                              const std::string& description,
-                                             const std::string& pattern) {
-    return inner_ ? inner_->SaveFileDialog(title, description, pattern) : std::string();
+                                             const std::string& pattern,
+                                             const std::string& folder) {
+    return inner_ ? inner_->SaveFileDialog(title, description, pattern, folder) : std::string();
 }
 bool LoopbackPlatform::ShowProgress(const std::string& title, const std::string& text,
                                     int percent) {

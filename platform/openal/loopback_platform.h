@@ -70,9 +70,9 @@ class LoopbackPlatform : public Platform {
     bool ShowProgress(const std::string& title, const std::string& text, int percent) override;
     void EndProgress() override;
     std::string OpenFileDialog(const std::string& title, const std::string& description,
-                               const std::string& pattern) override;
+                               const std::string& pattern, const std::string& folder) override;
     std::string SaveFileDialog(const std::string& title, const std::string& description,
-                               const std::string& pattern) override;
+                               const std::string& pattern, const std::string& folder) override;
     int RunEventLoop(std::function<void()> pass) override;
     void Quit(int code) override;
     bool OpenMidiInput(DialogEvents* events) override;

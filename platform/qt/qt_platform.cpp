@@ -13,8 +13,10 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QIcon>
@@ -114,6 +116,34 @@ QSize BitmapSize(int bitmap, DialogBaseUnits base) {
 }
 
 // ------------------------------------------------------------------------- control widgets
+
+// The smallest pixel size a static's text shrinks to.
+constexpr int kSmallestTextPx = 6;
+
+// A static shows its whole text: when the text does not fit its inside at the dialog font (a
+// single line too wide, or more lines than the height holds, as in the row-number column), the
+// static takes the largest smaller pixel size at which it fits. The text is measured with the
+// layout the label paints it with, so line spacing and leading count. A final newline ends the
+// last line rather than starting another.
+void FitText(QLabel* label) {
+    const QFont dialogFont = label->parentWidget() ? label->parentWidget()->font() : label->font();
+    QString text = label->text();
+    if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
+    const QRect room = label->contentsRect();
+    const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+    auto fits = [&](const QFont& f) {
+        const QSize needed = QFontMetrics(f).boundingRect(room, flags, text).size();
+        return needed.width() <= room.width() && needed.height() <= room.height();
+    };
+    QFont font = dialogFont;
+    if (!fits(font)) {
+        for (int px = QFontInfo(dialogFont).pixelSize() - 1; px >= kSmallestTextPx; --px) {
+            font.setPixelSize(px);
+            if (fits(font)) break;
+        }
+    }
+    if (label->font() != font) label->setFont(font);
+}
 
 // A picture static: its bitmap scaled into its rectangle.
 class Picture : public QWidget {
@@ -381,6 +411,9 @@ void DialogWindow::BuildControl(const ControlTemplate& control, QWidget* area) {
         label->setAlignment(Qt::AlignTop |
                             ((control.style & CTL_CENTRED) ? Qt::AlignHCenter : Qt::AlignLeft));
         if (control.style & CTL_SUNKEN) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        // The text starts at the inside of a sunken frame: the default indent of a framed label
+        // (half an "x") would push it down past the room the rectangle has for its lines.
+        label->setIndent(0);
         // Statics take the parked keyboard focus, so that no button or list holds it.
         label->setFocusPolicy(Qt::StrongFocus);
         widget = label;
@@ -480,6 +513,7 @@ void DialogWindow::BuildControl(const ControlTemplate& control, QWidget* area) {
     }
     if (!widget) return;
     widget->setGeometry(r.x, r.y, r.width, r.height);
+    if (control.kind == ControlKind::Static) FitText(static_cast<QLabel*>(widget));
     if (id != CONTROL_NO_ID) controls_[id] = widget;
 }
 
@@ -704,13 +738,32 @@ QString SuffixOf(const std::string& pattern) {
     return QString::fromStdString(suffix);
 }
 
+// The filter as the dialog lists it: the description, which often names its pattern already
+// (".SON Song file (*.SON)" for "*.son"), then the pattern unless it is there in some case.
+QString FilterText(const std::string& description, const std::string& pattern) {
+    const QString text = qtplatform::ToQString(description);
+    const QString patterns = "(" + qtplatform::ToQString(pattern) + ")";
+    return text.endsWith(patterns, Qt::CaseInsensitive) ? text : text + " " + patterns;
+}
+
+// The folder a dialog opens in: `folder` taken from the working folder, or the working folder
+// itself when `folder` is "" or no longer exists.
+QString StartFolder(const std::string& folder) {
+    const QString path = QDir::current().absoluteFilePath(QFile::decodeName(folder.c_str()));
+    return !folder.empty() && QFileInfo(path).isDir() ? path : QDir::currentPath();
+}
+
 std::string RunFileDialog(QWidget* parent, bool save, const std::string& title,
-                          const std::string& description, const std::string& pattern) {
+                          const std::string& description, const std::string& pattern,
+                          const std::string& folder) {
     QFileDialog dialog(parent, qtplatform::ToQString(title));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilter(qtplatform::ToQString(description + " (" + pattern + ")"));
+    dialog.setDirectory(StartFolder(folder));
+    dialog.setNameFilter(FilterText(description, pattern));
+    // Files match in any case ("a.son" and "B.SON"), whatever the platform's default.
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     dialog.setDefaultSuffix(SuffixOf(pattern));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "";
     return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
@@ -823,32 +876,12 @@ void QtPlatform::StartWindowTimer(int dialog, int periodMs) {
 
 // ---- controls
 
-// A multi-line static whose lines do not fit its height at the dialog font (the row-number
-// column holds eleven lines) takes the largest smaller font with which every line shows.
-static void FitLines(QLabel* label) {
-    QFont font = label->parentWidget() ? label->parentWidget()->font() : label->font();
-    // A final newline ends the last line rather than starting another.
-    const QString& text = label->text();
-    const int lines = static_cast<int>(text.count(QLatin1Char('\n'))) +
-                      (text.endsWith(QLatin1Char('\n')) ? 0 : 1);
-    const int room = label->contentsRect().height();
-    if (lines > 1 && font.pixelSize() <= 0 && font.pointSizeF() > 0)
-        font.setPixelSize(QFontMetrics(font).height());
-    auto needed = [lines](const QFont& f) {
-        const QFontMetrics m(f);
-        return (lines - 1) * m.lineSpacing() + m.height();
-    };
-    while (lines > 1 && font.pixelSize() > 6 && needed(font) > room)
-        font.setPixelSize(font.pixelSize() - 1);
-    label->setFont(font);
-}
-
 void QtPlatform::SetControlText(int dialog, int id, const std::string& text) {
     QWidget* w = ControlWidget(dialog, id);
     const QString value = qtplatform::ToQString(text);
     if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(value);
-        FitLines(label);
+        qtplatform::FitText(label);
     } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
         if (combo->isEditable()) combo->setEditText(value);
     } else if (auto* edit = qobject_cast<QLineEdit*>(w))
@@ -1001,13 +1034,13 @@ bool QtPlatform::MessageBox(const std::string& text, const std::string& caption,
 }
 
 std::string QtPlatform::OpenFileDialog(const std::string& title, const std::string& description,
-                                       const std::string& pattern) {
-    return RunFileDialog(Find(DIALOG_MAIN), false, title, description, pattern);
+                                       const std::string& pattern, const std::string& folder) {
+    return RunFileDialog(Find(DIALOG_MAIN), false, title, description, pattern, folder);
 }
 
 std::string QtPlatform::SaveFileDialog(const std::string& title, const std::string& description,
-                                       const std::string& pattern) {
-    return RunFileDialog(Find(DIALOG_MAIN), true, title, description, pattern);
+                                       const std::string& pattern, const std::string& folder) {
+    return RunFileDialog(Find(DIALOG_MAIN), true, title, description, pattern, folder);
 }
 
 // ---- progress

@@ -301,7 +301,8 @@ TEST_F(SongFile, SaveReplacesOnlyTheFileAtTheEndOfItsLinks) {
     umask(mask);
 }
 
-TEST_F(SongFile, DialogsHaveTheirTitlesAndFilter) {
+// The dialogs open in the working folder ("") until the song has a file, then in its folder.
+TEST_F(SongFile, DialogsHaveTheirTitlesAndFilterAndOpenInTheSongsFolder) {
     warmup_ticks = 10;
     EXPECT_EQ(SaveSong(), SongFileResult::Cancelled);
     EXPECT_EQ(warmup_ticks.load(), 5);
@@ -309,12 +310,14 @@ TEST_F(SongFile, DialogsHaveTheirTitlesAndFilter) {
     EXPECT_EQ(SaveSong(), SongFileResult::Done);
     fake.dialogPaths = {folder.Path("a.son")};
     EXPECT_EQ(LoadSong(), SongFileResult::Done);
+    std::strcpy(song_name, "b.son"); // a bare name, as from the command line
     EXPECT_EQ(LoadSong(), SongFileResult::Cancelled);
+    const std::string dir = folder.dir.string();
     EXPECT_EQ(fake.dialogs,
-              (std::vector<std::string>{"save|Song Saver|.SON Song file (*.SON)|*.son",
-                                        "save|Song Saver|.SON Song file (*.SON)|*.son",
-                                        "open|Song Loader|.SON Song file (*.SON)|*.son",
-                                        "open|Song Loader|.SON Song file (*.SON)|*.son"}));
+              (std::vector<std::string>{"save|Song Saver|.SON Song file (*.SON)|*.son|",
+                                        "save|Song Saver|.SON Song file (*.SON)|*.son|",
+                                        "open|Song Loader|.SON Song file (*.SON)|*.son|" + dir,
+                                        "open|Song Loader|.SON Song file (*.SON)|*.son|"}));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The sound bank file: 1,408 bytes of instrument records, the same as in a song file.
 #include "files/sound_bank_file.h"
 
+#include "files/dialog_folders.h"
 #include "platform/fake_platform.h"
 #include "song/song_model.h"
 #include "sound/instrument_bank.h"
@@ -24,6 +25,7 @@ class SoundBankFile : public ::testing::Test {
         SoundBank[3].waveformType = 4;
         SoundBank[15].reserved44 = -77;
         std::strcpy(SoundBank[15].name, "bass");
+        last_bank_folder.clear();
     }
     void TearDown() override { SetPlatform(nullptr); }
     FakePlatform fake;
@@ -65,13 +67,23 @@ TEST_F(SoundBankFile, FilesOfAnyOtherLengthAreRefused) {
     EXPECT_EQ(ReadSoundBankFile(folder.Path("pipe.fms")), SongFileResult::CannotOpen);
 }
 
-TEST_F(SoundBankFile, DialogsHaveTheirTitlesAndFilter) {
+// The dialogs open in the folder of the last bank saved or loaded, else in the song's, else in
+// the working folder (""); a refused file moves nothing.
+TEST_F(SoundBankFile, DialogsHaveTheirTitlesAndFilterAndOpenInTheLastBanksFolder) {
     EXPECT_EQ(SaveSoundBank(), SongFileResult::Cancelled);
-    fake.dialogPaths = {folder.Path("b.fms"), folder.Path("b.fms")};
+    std::strcpy(song_name, folder.Path("songs/tune.son").c_str());
+    fake.dialogPaths = {folder.Path("b.fms")};
     EXPECT_EQ(SaveSoundBank(), SongFileResult::Done);
-    EXPECT_EQ(LoadSoundBank(), SongFileResult::Done);
-    EXPECT_EQ(fake.dialogs.back(), "open|FM Samples Loader|.FMS Sound bank (*.FMS)|*.fms");
-    EXPECT_EQ(fake.dialogs.front(), "save|FM Samples Saver|.FMS Sound bank (*.FMS)|*.fms");
+    std::filesystem::create_directories(folder.Path("other"));
+    WriteAll(folder.Path("other/short.fms"), std::vector<uint8_t>(100, 0));
+    fake.dialogPaths = {folder.Path("other/short.fms")};
+    EXPECT_EQ(LoadSoundBank(), SongFileResult::Damaged);
+    EXPECT_EQ(LoadSoundBank(), SongFileResult::Cancelled);
+    const std::string saver = "save|FM Samples Saver|.FMS Sound bank (*.FMS)|*.fms|";
+    const std::string loader = "open|FM Samples Loader|.FMS Sound bank (*.FMS)|*.fms|";
+    EXPECT_EQ(fake.dialogs, (std::vector<std::string>{saver, saver + folder.Path("songs"),
+                                                      loader + folder.dir.string(),
+                                                      loader + folder.dir.string()}));
 }
 
 } // namespace

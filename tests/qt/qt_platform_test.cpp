@@ -1,9 +1,16 @@
 // The Qt backend's wiring, offscreen: dialogs built from their templates report clicks, scroll
 // actions, combo selections and the close box to their events; controls keep what the logic
-// sets; message boxes answer; the event loop runs its pass (also under a modal dialog); MIDI
-// and key state reach the logic.
+// sets; statics show their whole text; message boxes answer; the event loop runs its pass (also
+// under a modal dialog); MIDI and key state reach the logic.
+#include "platform/fake_platform.h"
 #include "platform/qt/qt_platform.h"
 #include "resources/dialog_template.h"
+#include "shell/main_window.h"
+#include "shell/pattern_view.h"
+#include "shell/settings_file.h"
+#include "song/sequencer.h"
+#include "song/song_model.h"
+#include "sound/instrument_bank.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -11,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +34,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -251,17 +260,34 @@ TEST_F(QtPlatformTest, ProgressWindowShowsItsPercentAndReportsCancel) {
     EXPECT_EQ(qt.DialogWidget(DIALOG_MAIN)->findChild<QProgressDialog*>(), nullptr);
 }
 
-TEST_F(QtPlatformTest, FileDialogsAddTheFilterSuffixAndReturnNothingWhenCancelled) {
+TEST_F(QtPlatformTest, FileDialogsOpenInTheirFolderListTheFilterOnceAndAddItsSuffix) {
     const QString dir = QDir::tempPath() + "/tavomix-file-dialog-" + QString::number(getpid());
-    QDir().mkpath(dir);
+    QDir().mkpath(dir + "/songs");
+    for (const char* name : {"songs/a.son", "songs/B.SON", "songs/notes.txt"}) {
+        QFile file(dir + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
     const QString before = QDir::currentPath();
     QDir::setCurrent(dir);
-    QString filter;
+    QString filter, folder;
+    QStringList listed;
     auto answer = [&](const QString& name) {
-        QTimer::singleShot(0, [&filter, name] {
+        QTimer::singleShot(0, [&, name] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
             filter = dialog->selectedNameFilter();
+            folder = dialog->directory().absolutePath();
+            // The folder is read on a thread of its own: wait until its files are listed.
+            auto* view = dialog->findChild<QAbstractItemView*>("listView");
+            ASSERT_NE(view, nullptr);
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] {
+                    listed.clear();
+                    for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
+                        listed << view->model()->index(r, 0, view->rootIndex()).data().toString();
+                    return !listed.isEmpty();
+                },
+                5000));
             if (name.isEmpty()) return dialog->reject();
             auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
             ASSERT_NE(edit, nullptr);
@@ -269,14 +295,109 @@ TEST_F(QtPlatformTest, FileDialogsAddTheFilterSuffixAndReturnNothingWhenCancelle
             QTest::keyClick(edit, Qt::Key_Return);
         });
     };
+    // The description names its pattern in capitals: shown once, matching either case.
     answer("tune");
-    EXPECT_EQ(qt.SaveFileDialog("Song Saver", "Song files", "*.son"),
-              (dir + "/tune.son").toStdString());
-    EXPECT_EQ(filter, "Song files (*.son)");
-    answer("");
-    EXPECT_EQ(qt.OpenFileDialog("Song Loader", "Song files", "*.son"), "");
+    EXPECT_EQ(qt.SaveFileDialog("Song Saver", ".SON Song file (*.SON)", "*.son", "songs"),
+              (dir + "/songs/tune.son").toStdString());
+    EXPECT_EQ(filter, ".SON Song file (*.SON)");
+    EXPECT_EQ(folder, dir + "/songs");
+    listed.sort();
+    EXPECT_EQ(listed, QStringList({"B.SON", "a.son"}));
+    // No folder, or one that is gone: the working folder. A bare description gets its pattern.
+    for (const char* gone : {"", "gone"}) {
+        answer("");
+        EXPECT_EQ(qt.OpenFileDialog("Song Loader", "Song files", "*.son", gone), "");
+        EXPECT_EQ(filter, "Song files (*.son)");
+        EXPECT_EQ(folder, dir) << gone;
+    }
     QDir::setCurrent(before);
     QDir(dir).removeRecursively();
+}
+
+// Pixels of a static's text that its inside cuts off: the text is painted by a copy of the
+// static with more room on every side but the top (text hangs from the top), and every inked
+// pixel outside the place of the original inside is counted.
+int CutOffTextPixels(const QLabel& label) {
+    constexpr int kRoom = 300;
+    QLabel copy;
+    copy.setFont(label.font());
+    copy.setFrameStyle(label.frameStyle());
+    copy.setIndent(label.indent());
+    copy.setAlignment(label.alignment());
+    copy.setWordWrap(label.wordWrap());
+    copy.setText(label.text());
+    copy.resize(label.width() + 2 * kRoom, label.height() + kRoom);
+    // Centred text stays centred when the copy grows on both sides.
+    const int shift = (label.alignment() & Qt::AlignHCenter) ? kRoom : 0;
+    const qreal dpr = label.devicePixelRatioF();
+    QImage image(copy.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    copy.render(&image, {}, {}, QWidget::DrawChildren); // text and frame, no background
+    auto device = [dpr](QRect r) {
+        return QRect(QPoint(qRound(r.left() * dpr), qRound(r.top() * dpr)),
+                     QSize(qRound(r.width() * dpr), qRound(r.height() * dpr)));
+    };
+    const QRect inside = device(label.contentsRect().translated(shift, 0));
+    const QRect scanned = device(copy.contentsRect()); // leaves out the copy's frame
+    int cut = 0;
+    for (int y = scanned.top(); y <= scanned.bottom(); ++y)
+        for (int x = scanned.left(); x <= scanned.right(); ++x)
+            if (qAlpha(image.pixel(x, y)) > 0 && !inside.contains(x, y)) ++cut;
+    return cut;
+}
+
+// Every static of the main window shows its whole text, for the longest texts the program writes
+// there: each tempo, the largest steps and song numbers, two-digit row numbers, the widest cells
+// and a full-length instrument name in the status line. CTest runs this also with
+// QT_SCALE_FACTOR=2.
+TEST_F(QtPlatformTest, StaticsShowTheLongestTextsWholeAtTheScreensScale) {
+    QWidget* window = qt.DialogWidget(DIALOG_MAIN);
+    EXPECT_EQ(window->devicePixelRatioF(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
+
+    // The window logic writes its texts into a fake; each state's texts are then shown here.
+    FakePlatform fake;
+    SetPlatform(&fake);
+    ResetSong();
+    InitSoundBank();
+    std::strcpy(SoundBank[15].name, "Slow Strings Ensemble With Fade");
+    SoundBank[15].soundType = 3;
+    main_window().OnInit();
+    for (int r = 0; r < TRACK_ROWS; ++r) SetCell(0, r, Cell{15, uint8_t(72 + r % 7)}); // F-X..B-X
+    auto check = [&](const std::string& state) {
+        for (const auto& [key, control] : fake.controls)
+            if (key.first == DIALOG_MAIN &&
+                qobject_cast<QLabel*>(qt.ControlWidget(key.first, key.second)))
+                qt.SetControlText(DIALOG_MAIN, key.second, control.text);
+        for (const QLabel* label : window->findChildren<QLabel*>())
+            EXPECT_EQ(CutOffTextPixels(*label), 0)
+                << state << ": \"" << label->text().toStdString() << "\"";
+    };
+    check("template texts");
+    for (int t : {2, 3, 4, 5, 6, 7, 8, 10, 12, 15, 20, 30}) {
+        tempo = t;
+        ShowTempoText();
+        check("tempo " + std::to_string(t));
+    }
+    song_size = POSITION_COUNT;
+    current_position = POSITION_COUNT - 1;
+    cursor_step = 16;
+    metronome_step = 16;
+    countdown_start = 6;
+    RefreshSettings();
+    ShowSongInfo();
+    for (int row : {0, 40, TRACK_ROWS - 1}) {
+        current_row = int16_t(row);
+        RedrawPatternView(row, POSITION_COUNT - 1);
+        ShowCursorCell();
+        check("row " + std::to_string(row));
+    }
+    SetCell(0, 40, Cell{CMD_STOP_SOUND_TYPE_LAST, NOTE_COMMAND});
+    current_row = 40;
+    ShowCursorCell();
+    check("command cell");
+    KillTickTimer();
+    SetPlatform(nullptr);
 }
 
 TEST_F(QtPlatformTest, CloseBoxAsksTheLogicWhichEndsTheDialog) {

@@ -3,6 +3,8 @@
 #include "files/song_file.h"
 #include "shell_fixture.h"
 
+#include <cstring>
+
 namespace {
 
 using MainWindowTest = ShellFixture;
@@ -413,11 +415,12 @@ TEST_F(MainWindowTest, ExportWavStopsPlayAndShowsProgressAndFailures) {
     export_calls.clear();
     song_modified = 1;
     StartSongPlay();
-    // Cancelled dialog: playback stopped, nothing rendered.
+    // Cancelled dialog, opened in the song's folder: playback stopped, nothing rendered.
+    std::strcpy(song_name, "songs/tune.son");
     main_window().OnCommand(CMD_EXPORT_WAV, CMD_CLICKED);
     EXPECT_EQ(playing.load(), 0);
     EXPECT_TRUE(export_calls.empty());
-    EXPECT_EQ(fake.dialogs.back(), "save|WAV Exporter|.WAV Audio file (*.wav)|*.wav");
+    EXPECT_EQ(fake.dialogs.back(), "save|WAV Exporter|.WAV Audio file (*.wav)|*.wav|songs");
 
     fake.dialogPaths = {"song.wav", "bad.wav"};
     main_window().OnCommand(CMD_EXPORT_WAV, CMD_CLICKED);

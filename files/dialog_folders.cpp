@@ -1,0 +1,20 @@
+#include "files/dialog_folders.h"
+
+#include "song/song_model.h"
+
+#include <cstring>
+#include <filesystem>
+
+std::string last_bank_folder;
+
+std::string FolderOf(const std::string& path) {
+    return std::filesystem::path(path).parent_path().string();
+}
+
+std::string SongFolder() {
+    return std::strcmp(song_name, "Noname") == 0 ? std::string() : FolderOf(song_name);
+}
+
+std::string BankFolder() {
+    return last_bank_folder.empty() ? SongFolder() : last_bank_folder;
+}
