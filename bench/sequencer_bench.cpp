@@ -12,7 +12,7 @@ namespace {
 
 void TickWithFourNotes(benchmark::State& state) {
     FakePlatform fake;
-    SetPlatform(&fake);
+    InstallFake(&fake);
     ResetSong();
     InitSoundBank();
     StartAudio();
@@ -35,7 +35,7 @@ void TickWithFourNotes(benchmark::State& state) {
         SequencerTick();
         fake.audioLog.clear();
     }
-    SetPlatform(nullptr);
+    InstallFake(nullptr);
 }
 BENCHMARK(TickWithFourNotes)->Unit(benchmark::kMicrosecond);
 

@@ -4,7 +4,7 @@
 #include "files/file_io.h"
 #include "lib/XQ_COMPRESS/src/Lzss.h"
 #include "lib/XQ_COMPRESS/src/XQ_Compress.h"
-#include "platform/platform.h"
+#include "platform/desktop.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/engine_lock.h"
@@ -158,8 +158,8 @@ SongFileResult LoadSongBytes(std::vector<uint8_t>& file) {
 }
 
 SongFileResult SaveSong() {
-    const std::string path = platform().SaveFileDialog("Song Saver", SONG_DIALOG_FILTER,
-                                                       SONG_DIALOG_PATTERN, SongFolder());
+    const std::string path = desktop().SaveFileDialog("Song Saver", SONG_DIALOG_FILTER,
+                                                      SONG_DIALOG_PATTERN, SongFolder());
     if (path.empty()) {
         warmup_ticks = 5;
         return SongFileResult::Cancelled;
@@ -168,8 +168,8 @@ SongFileResult SaveSong() {
 }
 
 SongFileResult LoadSong() {
-    const std::string path = platform().OpenFileDialog("Song Loader", SONG_DIALOG_FILTER,
-                                                       SONG_DIALOG_PATTERN, SongFolder());
+    const std::string path = desktop().OpenFileDialog("Song Loader", SONG_DIALOG_FILTER,
+                                                      SONG_DIALOG_PATTERN, SongFolder());
     if (path.empty()) {
         warmup_ticks = 5;
         return SongFileResult::Cancelled;

@@ -2,7 +2,7 @@
 
 #include "files/dialog_folders.h"
 #include "files/file_io.h"
-#include "platform/platform.h"
+#include "platform/desktop.h"
 #include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
 
@@ -43,8 +43,8 @@ SongFileResult ReadSoundBankBytes(const std::vector<uint8_t>& bytes) {
 }
 
 SongFileResult SaveSoundBank() {
-    const std::string path = platform().SaveFileDialog("FM Samples Saver", BANK_DIALOG_FILTER,
-                                                       BANK_DIALOG_PATTERN, BankFolder());
+    const std::string path = desktop().SaveFileDialog("FM Samples Saver", BANK_DIALOG_FILTER,
+                                                      BANK_DIALOG_PATTERN, BankFolder());
     if (path.empty()) return SongFileResult::Cancelled;
     const SongFileResult result = WriteSoundBankFile(path);
     if (result == SongFileResult::Done) last_bank_folder = FolderOf(path);
@@ -52,8 +52,8 @@ SongFileResult SaveSoundBank() {
 }
 
 SongFileResult LoadSoundBank() {
-    const std::string path = platform().OpenFileDialog("FM Samples Loader", BANK_DIALOG_FILTER,
-                                                       BANK_DIALOG_PATTERN, BankFolder());
+    const std::string path = desktop().OpenFileDialog("FM Samples Loader", BANK_DIALOG_FILTER,
+                                                      BANK_DIALOG_PATTERN, BankFolder());
     if (path.empty()) return SongFileResult::Cancelled;
     const SongFileResult result = ReadSoundBankFile(path);
     if (result == SongFileResult::Done) last_bank_folder = FolderOf(path);

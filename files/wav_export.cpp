@@ -1,8 +1,7 @@
 #include "files/wav_export.h"
 
 #include "files/file_io.h"
-#include "platform/openal/loopback_platform.h"
-#include "platform/platform.h"
+#include "platform/voices.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
@@ -91,16 +90,28 @@ class SavedPlayState {
     std::vector<uint8_t> buffers_ = std::vector<uint8_t>(sizeof render_buffers);
 };
 
-// Installs a platform for a scope and puts the previous one back.
-class PlatformSwap {
+// Plays the voices into the mixer for a scope and puts the live ones back.
+class VoicesSwap {
   public:
-    PlatformSwap(Platform* p) : previous_(InstalledPlatform()) { SetPlatform(p); }
-    ~PlatformSwap() { SetPlatform(previous_); }
-    PlatformSwap(const PlatformSwap&) = delete;
-    PlatformSwap& operator=(const PlatformSwap&) = delete;
+    explicit VoicesSwap(Voices* v) : previous_(InstalledVoices()) { SetVoices(v); }
+    ~VoicesSwap() { SetVoices(previous_); }
+    VoicesSwap(const VoicesSwap&) = delete;
+    VoicesSwap& operator=(const VoicesSwap&) = delete;
 
   private:
-    Platform* previous_;
+    Voices* previous_;
+};
+
+// Closes the mixer at the end of a scope.
+class MixerOpen {
+  public:
+    explicit MixerOpen(MixingVoices& m) : mixer_(m) {}
+    ~MixerOpen() { mixer_.Close(); }
+    MixerOpen(const MixerOpen&) = delete;
+    MixerOpen& operator=(const MixerOpen&) = delete;
+
+  private:
+    MixingVoices& mixer_;
 };
 
 // The state song play starts from, with the warm-up over, the metronome and count-down off and
@@ -128,34 +139,38 @@ void SetUpRenderPlay() {
 // Mixes and hands on samples up to a frame count, in chunks.
 class Mixdown {
   public:
-    Mixdown(LoopbackPlatform& mixer, const WavSink& sink) : mixer_(mixer), sink_(sink) {}
+    Mixdown(MixingVoices& mixer, const WavSink& sink) : mixer_(mixer), sink_(sink) {}
+    // Frames mixed so far.
+    int64_t frames() const { return frames_; }
     // Mixes up to frame `end`; a result other than Done when the sink fails or the file would
     // grow too long.
     WavExportResult MixTo(int64_t end) {
-        while (mixer_.framesMixed() < end) {
-            const int n =
-                static_cast<int>(std::min<int64_t>(kChunkFrames, end - mixer_.framesMixed()));
-            if (mixer_.framesMixed() + n > kMaxFrames) return WavExportResult::TooLong;
+        while (frames_ < end) {
+            const int n = static_cast<int>(std::min<int64_t>(kChunkFrames, end - frames_));
+            if (frames_ + n > kMaxFrames) return WavExportResult::TooLong;
             {
                 std::lock_guard<std::mutex> lock(sound_engine_lock);
                 mixer_.Mix(chunk_, n);
             }
+            frames_ += n;
             if (!sink_(chunk_, n)) return WavExportResult::WriteFailed;
         }
         return WavExportResult::Done;
     }
 
   private:
-    LoopbackPlatform& mixer_;
+    MixingVoices& mixer_;
     const WavSink& sink_;
+    int64_t frames_ = 0;
     int16_t chunk_[kChunkFrames];
 };
 
-WavExportResult RenderWithMixer(const WavExportOptions& options, const WavProgress& progress,
-                                const WavSink& sink, WavExportStats& stats) {
-    LoopbackPlatform mixer(InstalledPlatform());
+WavExportResult RenderWithMixer(MixingVoices& mixer, const WavExportOptions& options,
+                                const WavProgress& progress, const WavSink& sink,
+                                WavExportStats& stats) {
     if (!mixer.Open(options.rate)) return WavExportResult::NoMixer;
-    const PlatformSwap swap(&mixer);
+    const MixerOpen open(mixer);
+    const VoicesSwap swap(&mixer);
     {
         std::lock_guard<std::mutex> lock(sound_engine_lock);
         StartAudio(); // the live voices' sizes and volumes
@@ -188,16 +203,16 @@ WavExportResult RenderWithMixer(const WavExportOptions& options, const WavProgre
             if (progress && !progress(percent)) return WavExportResult::Cancelled;
         }
     }
-    stats.songFrames = mixer.framesMixed();
+    stats.songFrames = mix.frames();
 
     // The tail: until every voice is silent, for at most WAV_TAIL_SECONDS.
     const int64_t tailEnd = stats.songFrames + int64_t{WAV_TAIL_SECONDS} * options.rate;
-    while (mixer.framesMixed() < tailEnd && !mixer.VoicesSilent()) {
+    while (mix.frames() < tailEnd && !mixer.Silent()) {
         const WavExportResult r =
-            mix.MixTo(std::min<int64_t>(tailEnd, mixer.framesMixed() + kChunkFrames / 4));
+            mix.MixTo(std::min<int64_t>(tailEnd, mix.frames() + kChunkFrames / 4));
         if (r != WavExportResult::Done) return r;
     }
-    stats.frames = mixer.framesMixed();
+    stats.frames = mix.frames();
     if (progress && !progress(100)) return WavExportResult::Cancelled;
     return WavExportResult::Done;
 }
@@ -221,8 +236,9 @@ void EncodeWavHeader(uint8_t out[WAV_HEADER_SIZE], int rate, uint32_t samples) {
     PutI32(out + 40, static_cast<int32_t>(dataBytes));
 }
 
-WavExportResult RenderSong(const WavExportOptions& options, const WavProgress& progress,
-                           const WavSink& sink, WavExportStats* stats) {
+WavExportResult RenderSong(MixingVoices& mixer, const WavExportOptions& options,
+                           const WavProgress& progress, const WavSink& sink,
+                           WavExportStats* stats) {
     if (options.loops < 1 || options.loops > WAV_MAX_LOOPS || options.rate < 8000 ||
         options.rate > 192000)
         return WavExportResult::BadOptions;
@@ -233,15 +249,16 @@ WavExportResult RenderSong(const WavExportOptions& options, const WavProgress& p
     WavExportResult result;
     {
         const SavedPlayState saved;
-        result = RenderWithMixer(options, progress, sink, measured);
+        result = RenderWithMixer(mixer, options, progress, sink, measured);
     }
     if (timerWasRunning) RestartTickTimer();
     if (stats) *stats = measured;
     return result;
 }
 
-WavExportResult RenderSongToWav(const std::string& path, const WavExportOptions& options,
-                                const WavProgress& progress, WavExportStats* stats) {
+WavExportResult RenderSongToWav(MixingVoices& mixer, const std::string& path,
+                                const WavExportOptions& options, const WavProgress& progress,
+                                WavExportStats* stats) {
     WavExportResult result = WavExportResult::WriteFailed;
     const WriteResult written = WriteFileSafely(path, [&](std::FILE* f) {
         uint8_t header[WAV_HEADER_SIZE];
@@ -255,7 +272,7 @@ WavExportResult RenderSongToWav(const std::string& path, const WavExportOptions&
             samples += static_cast<uint32_t>(count);
             return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
         };
-        result = RenderSong(options, progress, sink, stats);
+        result = RenderSong(mixer, options, progress, sink, stats);
         if (result != WavExportResult::Done) return false;
         EncodeWavHeader(header, options.rate, samples);
         return std::fseek(f, 0, SEEK_SET) == 0 &&

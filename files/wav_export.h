@@ -2,12 +2,13 @@
 //
 // The render plays the song as song play does, from row 0 of position 0 with the metronome and
 // the count-down off, calling the same SequencerTick as live playback; the ticks fall exactly
-// 1000 / `tempo` ms apart in sample time. The tick's voice calls reach OpenAL's loopback mixer
-// (platform/openal/loopback_platform.h), installed as the platform for the duration, so the
-// voices keep the gains and the looping of live playback. The render ends where song play ends
-// (the end of a song without looping, or a stop command), or after `loops` passes of a looping
-// song (a pass ends when the position wraps to 0); a tail of at most 2 s follows, cut short once
-// every voice has fallen silent. Every channel is heard: mutes are lifted for the render.
+// 1000 / `tempo` ms apart in sample time. The tick's voice calls reach the mixer the caller
+// passes (OpenAL's loopback mixer, platform/openal/loopback_voices.h), installed as the voices
+// for the duration, so they keep the gains and the looping of live playback. The render ends where
+// song play ends (the end of a song without looping, or a stop command), or after `loops` passes of
+// a looping song (a pass ends when the position wraps to 0); a tail of at most 2 s follows, cut
+// short once every voice has fallen silent. Every channel is heard: mutes are lifted for the
+// render.
 //
 // Deterministic: the same song and options give the same samples on every run.
 //
@@ -16,8 +17,8 @@
 //   killed for the render and started again after it.
 // - The song, `song_modified`, the play state, the cursor, the meters, the metronome setting,
 //   the mutes, `ActiveSound`, the started, loop and playing flags, the render buffers and the
-//   noise generator are all as they were when it returns. The previously installed platform is
-//   installed again, and the live audio device is never touched.
+//   noise generator are all as they were when it returns. The live voices are installed again,
+//   and the live audio device is never touched.
 // - While it runs, every voice call goes to the export's mixer: no note may be played from the
 //   keyboard, MIDI or the sound editor meanwhile (keep the progress modal).
 #pragma once
@@ -26,6 +27,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+
+class MixingVoices;
 
 constexpr size_t WAV_HEADER_SIZE = 44;
 constexpr int WAV_TAIL_SECONDS = 2; // at most this long after the song ends
@@ -63,14 +66,16 @@ using WavSink = std::function<bool(const int16_t* samples, int count)>;
 void EncodeWavHeader(uint8_t out[WAV_HEADER_SIZE], int rate, uint32_t samples);
 
 // Renders the song, handing the samples to `sink` in order. `progress` may be empty.
-WavExportResult RenderSong(const WavExportOptions& options, const WavProgress& progress,
-                           const WavSink& sink, WavExportStats* stats = nullptr);
+WavExportResult RenderSong(MixingVoices& mixer, const WavExportOptions& options,
+                           const WavProgress& progress, const WavSink& sink,
+                           WavExportStats* stats = nullptr);
 
 // Renders the song into a WAV file at `path`, written through a temporary file beside it and
 // put in place only when complete (WriteFileSafely). A name that is not a regular file is
 // refused before anything is rendered. The entry point of the "Export WAV..." command.
-WavExportResult RenderSongToWav(const std::string& path, const WavExportOptions& options,
-                                const WavProgress& progress, WavExportStats* stats = nullptr);
+WavExportResult RenderSongToWav(MixingVoices& mixer, const std::string& path,
+                                const WavExportOptions& options, const WavProgress& progress,
+                                WavExportStats* stats = nullptr);
 
 // A sentence for the user about a result that is not Done.
 const char* WavExportMessage(WavExportResult result);

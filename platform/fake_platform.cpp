@@ -259,7 +259,7 @@ void FakePlatform::FireTimer(int times) {
     for (int i = 0; i < times && tick; ++i) tick();
 }
 
-void FakePlatform::VoiceCreate(int voice, int bytes, int volumeHundredthsDb) {
+void FakePlatform::Create(int voice, int bytes, int volumeHundredthsDb) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     if (voice < 0 || voice > 4 || bytes < 0) return;
     voices[voice] = Voice{};
@@ -269,7 +269,7 @@ void FakePlatform::VoiceCreate(int voice, int bytes, int volumeHundredthsDb) {
                        std::to_string(volumeHundredthsDb));
 }
 
-void FakePlatform::VoiceFill(int voice, const uint8_t* samples, int count) {
+void FakePlatform::Fill(int voice, const uint8_t* samples, int count) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     if (voice < 0 || voice > 4 || count < 0) return;
     std::vector<uint8_t>& buffer = voices[voice].samples;
@@ -279,7 +279,7 @@ void FakePlatform::VoiceFill(int voice, const uint8_t* samples, int count) {
     audioLog.push_back("fill " + std::to_string(voice) + " " + std::to_string(count));
 }
 
-void FakePlatform::VoicePlay(int voice, bool looping) {
+void FakePlatform::Play(int voice, bool looping) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     if (voice < 0 || voice > 4) return;
     voices[voice].playing = true;
@@ -288,7 +288,7 @@ void FakePlatform::VoicePlay(int voice, bool looping) {
     audioLog.push_back("play " + std::to_string(voice) + (looping ? " loop" : " once"));
 }
 
-void FakePlatform::VoiceStop(int voice) {
+void FakePlatform::Stop(int voice) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     if (voice < 0 || voice > 4) return;
     voices[voice].playing = false;

@@ -5,7 +5,8 @@
 // asked). Dialogs are not built: a test calls the events it wants.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/desktop.h"
+#include "platform/voices.h"
 
 #include <deque>
 #include <map>
@@ -17,7 +18,7 @@
 
 class PeriodicTimer;
 
-class FakePlatform : public Platform {
+class FakePlatform : public Desktop, public Voices {
   public:
     FakePlatform();
     ~FakePlatform() override;
@@ -48,7 +49,7 @@ class FakePlatform : public Platform {
         std::vector<Rgb> pixels;
     };
 
-    // ---- Platform
+    // ---- Desktop
     void CreateDialog(int dialog, DialogEvents* events) override;
     void RunModalDialog(int dialog, DialogEvents* events) override;
     void EndDialog(int dialog) override;
@@ -89,10 +90,11 @@ class FakePlatform : public Platform {
     int64_t SteadyMilliseconds() override;
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
-    void VoiceCreate(int voice, int bytes, int volumeHundredthsDb) override;
-    void VoiceFill(int voice, const uint8_t* samples, int count) override;
-    void VoicePlay(int voice, bool looping) override;
-    void VoiceStop(int voice) override;
+    // ---- Voices
+    void Create(int voice, int bytes, int volumeHundredthsDb) override;
+    void Fill(int voice, const uint8_t* samples, int count) override;
+    void Play(int voice, bool looping) override;
+    void Stop(int voice) override;
 
     // ---- for tests (lock-protected, any thread)
     // The state of a control; created empty on first use.
@@ -143,3 +145,9 @@ class FakePlatform : public Platform {
     std::function<void()> tick_;
     std::unique_ptr<PeriodicTimer> thread_;
 };
+
+// Installs the fake as both the desktop and the voices; null removes both.
+inline void InstallFake(FakePlatform* fake) {
+    SetDesktop(fake);
+    SetVoices(fake);
+}

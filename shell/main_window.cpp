@@ -3,6 +3,8 @@
 #include "files/dialog_folders.h"
 #include "files/file_io.h"
 #include "files/sound_bank_file.h"
+#include "files/wav_export.h"
+#include "platform/voices.h"
 #include "resources/dialog_template.h"
 #include "shell/pattern_view.h"
 #include "shell/settings_file.h"
@@ -31,7 +33,7 @@ void NoMidi(uint8_t, uint8_t, uint8_t) {}
 // Until the sound editor exists, dialog 101 only closes.
 class PlaceholderSoundEditor : public DialogEvents {
   public:
-    void OnClose() override { platform().EndDialog(DIALOG_SOUND_EDITOR); }
+    void OnClose() override { desktop().EndDialog(DIALOG_SOUND_EDITOR); }
 };
 PlaceholderSoundEditor placeholder_sound_editor;
 
@@ -40,9 +42,9 @@ class AboutBox : public DialogEvents {
     void OnInit() override {
         char text[64];
         std::snprintf(text, sizeof text, "Version %s.", BUILD_DATE);
-        platform().SetControlText(DIALOG_ABOUT, ABOUT_VERSION_TEXT, text);
+        desktop().SetControlText(DIALOG_ABOUT, ABOUT_VERSION_TEXT, text);
     }
-    void OnClose() override { platform().EndDialog(DIALOG_ABOUT); }
+    void OnClose() override { desktop().EndDialog(DIALOG_ABOUT); }
 };
 AboutBox about_box;
 
@@ -50,17 +52,17 @@ MainWindow the_main_window;
 
 // The confirmation kinds: 0 quitting, 1 the song, 2 a track or pattern (done by the song).
 bool ConfirmExit(const char* text) {
-    return platform().MessageBox(text, "Exit Warning.", MB_STOP_OK_CANCEL);
+    return desktop().MessageBox(text, "Exit Warning.", MB_STOP_OK_CANCEL);
 }
 bool ConfirmSongData(const char* text) {
-    return platform().MessageBox(text, "Song Data Warning.", MB_WARNING_OK_CANCEL);
+    return desktop().MessageBox(text, "Song Data Warning.", MB_WARNING_OK_CANCEL);
 }
 void ShowError(const char* text) {
-    platform().MessageBox(text, ERROR_CAPTION, MB_ERROR_OK);
+    desktop().MessageBox(text, ERROR_CAPTION, MB_ERROR_OK);
 }
 
 void ParkFocus() {
-    platform().SetFocus(MAIN_WINDOW, kFocusParking);
+    desktop().SetFocus(MAIN_WINDOW, kFocusParking);
 }
 
 void RedrawCurrent() {
@@ -68,19 +70,19 @@ void RedrawCurrent() {
 }
 
 void ShowLoopButton() {
-    platform().SetControlImage(MAIN_WINDOW, BUTTON_LOOP,
-                               song_loop.load(kRelaxed) ? BITMAP_LOOP_ON : BITMAP_LOOP_OFF);
+    desktop().SetControlImage(MAIN_WINDOW, BUTTON_LOOP,
+                              song_loop.load(kRelaxed) ? BITMAP_LOOP_ON : BITMAP_LOOP_OFF);
 }
 
 void ShowRecordButton() {
-    platform().SetControlImage(MAIN_WINDOW, BUTTON_RECORD,
-                               record_enabled ? BITMAP_RECORD_ON : BITMAP_RECORD_OFF);
+    desktop().SetControlImage(MAIN_WINDOW, BUTTON_RECORD,
+                              record_enabled ? BITMAP_RECORD_ON : BITMAP_RECORD_OFF);
 }
 
 void SetStepText(int id, const char* format, int value) {
     char text[64];
     std::snprintf(text, sizeof text, format, value);
-    platform().SetControlText(MAIN_WINDOW, id, text);
+    desktop().SetControlText(MAIN_WINDOW, id, text);
 }
 
 void RequestQuit() {
@@ -88,8 +90,8 @@ void RequestQuit() {
         !ConfirmExit("The current song has not been saved.\n\nAre you sure to quit ?"))
         return;
     quit_requested = 1;
-    platform().EndDialog(MAIN_WINDOW);
-    platform().Quit(0);
+    desktop().EndDialog(MAIN_WINDOW);
+    desktop().Quit(0);
 }
 
 void SaveSongCommand() {
@@ -105,18 +107,21 @@ void SaveSongCommand() {
 // Export WAV: stop playback, choose the file, render it with a progress window. The song and
 // its unsaved mark stay as they are.
 void ExportWavCommand() {
-    if (!export_wav) return;
+    MixingVoices* mixer = mixing_voices();
+    if (!mixer) return;
     StopPlay();
     const std::string path =
-        platform().SaveFileDialog("WAV Exporter", ".WAV Audio file (*.wav)", "*.wav", SongFolder());
+        desktop().SaveFileDialog("WAV Exporter", ".WAV Audio file (*.wav)", "*.wav", SongFolder());
     if (path.empty()) return;
     long_task_running = 1;
-    const std::string failure = export_wav(path, [](int percent) {
-        return platform().ShowProgress("WAV Exporter", "Rendering the song...", percent);
-    });
-    platform().EndProgress();
+    const WavExportResult result =
+        RenderSongToWav(*mixer, path, WavExportOptions{}, [](int percent) {
+            return desktop().ShowProgress("WAV Exporter", "Rendering the song...", percent);
+        });
+    desktop().EndProgress();
     long_task_running = 0;
-    if (!failure.empty()) ShowError(failure.c_str());
+    if (result != WavExportResult::Done && result != WavExportResult::Cancelled)
+        ShowError(WavExportMessage(result));
 }
 
 void LoadSongCommand() {
@@ -135,7 +140,7 @@ void LoadSongCommand() {
     RedrawPatternView(current_row.load(kRelaxed), 0);
     RestartTickTimer();
     ShowTempoText();
-    platform().SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, tempo);
+    desktop().SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, tempo);
     FillCurrentSelectors();
     song_modified = 0;
     ShowSongInfo();
@@ -145,7 +150,7 @@ void LoadSongCommand() {
 
 void RunSoundEditor() {
     sound_editor_open = 1;
-    platform().RunModalDialog(DIALOG_SOUND_EDITOR, sound_editor_events);
+    desktop().RunModalDialog(DIALOG_SOUND_EDITOR, sound_editor_events);
     sound_editor_open = 0;
     // Names and sound types may have changed.
     FillCurrentSelectors();
@@ -187,7 +192,7 @@ bool MenuCommand(int id) {
     case CMD_SOUND_EDITOR: RunSoundEditor(); break;
     case CMD_SAVE_SAMPLES: SaveSamplesCommand(); break;
     case CMD_LOAD_SAMPLES: LoadSamplesCommand(); break;
-    case CMD_ABOUT: platform().CreateDialog(DIALOG_ABOUT, &about_box); break;
+    case CMD_ABOUT: desktop().CreateDialog(DIALOG_ABOUT, &about_box); break;
     default: break;
     }
     return false;
@@ -234,11 +239,11 @@ void ComboChosen(int id) {
     if (id >= TRACK_SELECTOR[0] && id <= TRACK_SELECTOR[CHANNEL_COUNT - 1]) {
         int chosen[CHANNEL_COUNT];
         for (int c = 0; c < CHANNEL_COUNT; ++c)
-            chosen[c] = platform().ComboSelection(MAIN_WINDOW, TRACK_SELECTOR[c]);
+            chosen[c] = desktop().ComboSelection(MAIN_WINDOW, TRACK_SELECTOR[c]);
         SetPositionTracks(chosen);
         RedrawCurrent();
     } else if (id == INSTRUMENT_SELECTOR) {
-        SetCurrentInstrument(platform().ComboSelection(MAIN_WINDOW, INSTRUMENT_SELECTOR));
+        SetCurrentInstrument(desktop().ComboSelection(MAIN_WINDOW, INSTRUMENT_SELECTOR));
         RedrawCurrent();
     }
 }
@@ -252,7 +257,6 @@ int Clamp(int v, int lo, int hi) {
 
 NoteEntryHooks note_entry = {NoReset, NoPoll, NoMidi};
 DialogEvents* sound_editor_events = &placeholder_sound_editor;
-ExportWavFunction export_wav = nullptr;
 int long_task_running = 0;
 SoundEditorView* sound_editor_view = nullptr;
 
@@ -264,17 +268,17 @@ void UpdateTitle() {
     char title[512];
     std::snprintf(title, sizeof title,
                   song_modified ? "Music Editor V2.10[%s*]" : "Music Editor V2.10[%s]", song_name);
-    platform().SetDialogTitle(MAIN_WINDOW, title);
+    desktop().SetDialogTitle(MAIN_WINDOW, title);
 }
 
 void ShowTempoText() {
     char text[64];
     std::snprintf(text, sizeof text, "Tempo : %d Bps (%d BPM)", tempo, tempo * 60 / 4);
-    platform().SetControlText(MAIN_WINDOW, TEMPO_TEXT, text);
+    desktop().SetControlText(MAIN_WINDOW, TEMPO_TEXT, text);
 }
 
 void RefreshSettings() {
-    Platform& p = platform();
+    Desktop& p = desktop();
     RestartTickTimer();
     ShowTempoText();
     p.SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, tempo);
@@ -341,7 +345,7 @@ void InstallSongDisplay() {
 }
 
 void MainWindow::OnInit() {
-    Platform& p = platform();
+    Desktop& p = desktop();
     cursor_step = 0;
     InstallSongDisplay();
     SetUpToolTips();
@@ -414,8 +418,8 @@ void MainWindow::OnTimer() {
     if (playing.load(kRelaxed)) {
         RedrawCurrent();
         ShowSongInfo();
-        platform().SetScrollRange(MAIN_WINDOW, SCROLL_POSITION, 0, song_size.load(kRelaxed));
-        platform().SetScrollPosition(MAIN_WINDOW, SCROLL_POSITION, current_position.load(kRelaxed));
+        desktop().SetScrollRange(MAIN_WINDOW, SCROLL_POSITION, 0, song_size.load(kRelaxed));
+        desktop().SetScrollPosition(MAIN_WINDOW, SCROLL_POSITION, current_position.load(kRelaxed));
     }
     for (auto& level : channel_level) {
         int v = level.load(kRelaxed);

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "files/song_file.h"
-#include "platform/platform.h"
+#include "platform/desktop.h"
 
 #include <cstdint>
 #include <functional>
@@ -71,13 +71,6 @@ extern DialogEvents* sound_editor_events;
 // The open sound editor, set by it while it runs: MIDI data first stores its values (its
 // instrument name field included) into the current instrument.
 extern SoundEditorView* sound_editor_view;
-// Renders the song into a WAV file at `path`; installed by the program's entry point, which
-// links the offline renderer. `progress` gets 0..100 and answers false when the user
-// cancelled. Returns "" when the file was written or the user cancelled, else the sentence for
-// the error box. Null: the command does nothing.
-using ExportWavFunction = std::string (*)(const std::string& path,
-                                          const std::function<bool(int percent)>& progress);
-extern ExportWavFunction export_wav;
 // Set while a long task (the export) runs with its progress window: main-loop passes then do
 // nothing, so no key can play a note into the render.
 extern int long_task_running;

@@ -12,7 +12,7 @@ constexpr auto kRelaxed = std::memory_order_relaxed;
 constexpr int kBoxRows = 4; // rows above and below the cursor row
 
 void SetText(int id, const std::string& text) {
-    platform().SetControlText(MAIN_WINDOW, id, text);
+    desktop().SetControlText(MAIN_WINDOW, id, text);
 }
 
 int ClampRow(int row) {
@@ -151,7 +151,7 @@ void ShowCursorCell() {
 }
 
 void FillSelectors(const int trackNumbers[CHANNEL_COUNT], int instrument) {
-    Platform& p = platform();
+    Desktop& p = desktop();
     char text[64];
     for (int c = 0; c < CHANNEL_COUNT; ++c) {
         p.ComboReset(MAIN_WINDOW, TRACK_SELECTOR[c]);
@@ -170,8 +170,8 @@ void FillSelectors(const int trackNumbers[CHANNEL_COUNT], int instrument) {
 
 void SelectEntries(const int trackNumbers[CHANNEL_COUNT], int instrument) {
     for (int c = 0; c < CHANNEL_COUNT; ++c)
-        platform().ComboSelect(MAIN_WINDOW, TRACK_SELECTOR[c], trackNumbers[c]);
-    platform().ComboSelect(MAIN_WINDOW, INSTRUMENT_SELECTOR, instrument);
+        desktop().ComboSelect(MAIN_WINDOW, TRACK_SELECTOR[c], trackNumbers[c]);
+    desktop().ComboSelect(MAIN_WINDOW, INSTRUMENT_SELECTOR, instrument);
 }
 
 void FillCurrentSelectors() {
@@ -191,29 +191,29 @@ void ShowMuteButtons(int id) {
         if (id == MUTE_BUTTON[c])
             channel_muted[c].store(!channel_muted[c].load(kRelaxed), kRelaxed);
     for (int c = 0; c < CHANNEL_COUNT; ++c)
-        platform().SetControlImage(MAIN_WINDOW, MUTE_BUTTON[c],
-                                   channel_muted[c].load(kRelaxed) ? BITMAP_SPEAKER_OFF
-                                                                   : BITMAP_SPEAKER_ON);
+        desktop().SetControlImage(MAIN_WINDOW, MUTE_BUTTON[c],
+                                  channel_muted[c].load(kRelaxed) ? BITMAP_SPEAKER_OFF
+                                                                  : BITMAP_SPEAKER_ON);
 }
 
 void ShowOctaveButton() {
-    platform().SetControlImage(MAIN_WINDOW, OCTAVE_BUTTON,
-                               octave_shift ? BITMAP_OCTAVE_LOW : BITMAP_OCTAVE_HIGH);
+    desktop().SetControlImage(MAIN_WINDOW, OCTAVE_BUTTON,
+                              octave_shift ? BITMAP_OCTAVE_LOW : BITMAP_OCTAVE_HIGH);
 }
 
 void ShowMetronomeButton() {
-    platform().SetControlImage(MAIN_WINDOW, METRONOME_BUTTON,
-                               metronome_enabled.load(kRelaxed) ? BITMAP_METRONOME_ON
-                                                                : BITMAP_METRONOME_OFF);
+    desktop().SetControlImage(MAIN_WINDOW, METRONOME_BUTTON,
+                              metronome_enabled.load(kRelaxed) ? BITMAP_METRONOME_ON
+                                                               : BITMAP_METRONOME_OFF);
 }
 
 void ColourPatternView() {
     const int highlighted = current_channel.load(kRelaxed) & 3;
     for (int c = 0; c < CHANNEL_COUNT; ++c) {
         const Rgb background = c == highlighted ? HIGHLIGHT_BACKGROUND : NORMAL_BACKGROUND;
-        platform().SetControlColors(MAIN_WINDOW, UPPER_BOX[c], BOX_TEXT, background);
-        platform().SetControlColors(MAIN_WINDOW, CURSOR_BOX[c], CURSOR_TEXT, background);
-        platform().SetControlColors(MAIN_WINDOW, LOWER_BOX[c], BOX_TEXT, background);
+        desktop().SetControlColors(MAIN_WINDOW, UPPER_BOX[c], BOX_TEXT, background);
+        desktop().SetControlColors(MAIN_WINDOW, CURSOR_BOX[c], CURSOR_TEXT, background);
+        desktop().SetControlColors(MAIN_WINDOW, LOWER_BOX[c], BOX_TEXT, background);
     }
 }
 
@@ -237,11 +237,11 @@ std::array<Rgb, METER_ROWS> MeterRows(int level) {
 void DrawMeters() {
     for (int c = 0; c < CHANNEL_COUNT; ++c) {
         const auto rows = MeterRows(channel_level[c].load(kRelaxed));
-        platform().PaintRows(MAIN_WINDOW, LEVEL_METER[c], rows.data(), METER_ROWS);
+        desktop().PaintRows(MAIN_WINDOW, LEVEL_METER[c], rows.data(), METER_ROWS);
     }
 }
 
 void SetUpToolTips() {
     for (const ToolTip& tip : kToolTips)
-        if (tip.id != 0) platform().SetToolTip(MAIN_WINDOW, tip.id, tip.text);
+        if (tip.id != 0) desktop().SetToolTip(MAIN_WINDOW, tip.id, tip.text);
 }

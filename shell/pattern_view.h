@@ -7,7 +7,7 @@
 // `current_position` while the tick changes them; a redraw may show a row one tick old.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/desktop.h"
 #include "song/song_model.h"
 
 #include <array>

@@ -1,7 +1,7 @@
 #include "shell/program.h"
 
 #include "files/song_file.h"
-#include "platform/platform.h"
+#include "platform/desktop.h"
 #include "shell/main_window.h"
 #include "shell/pattern_view.h"
 #include "shell/settings_file.h"
@@ -38,7 +38,7 @@ void SetDefaults() {
 
 void MainLoopPass() {
     if (long_task_running) return;
-    Platform& p = platform();
+    Desktop& p = desktop();
     current_channel.store(static_cast<int16_t>(current_channel.load(kRelaxed) & 3), kRelaxed);
     ApplyTickRequests();
     // What is typed into a dialog (a file name, ENTER on its button) is the dialog's: no key is
@@ -57,7 +57,7 @@ void MainLoopPass() {
 }
 
 int RunProgram(const std::string& commandLine) {
-    Platform& p = platform();
+    Desktop& p = desktop();
     SetDefaults();
     ReadSettings();
     sound_editor_open = 0;

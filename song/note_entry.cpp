@@ -1,6 +1,6 @@
 #include "song/note_entry.h"
 
-#include "platform/platform.h"
+#include "platform/desktop.h"
 #include "shell/main_window.h"
 #include "shell/pattern_view.h"
 #include "shell/settings_file.h"
@@ -285,8 +285,8 @@ bool CommandKeys() {
     }
     if (WentDown(VKEY_SPACE)) {
         record_enabled = !record_enabled;
-        platform().SetControlImage(MAIN_WINDOW, BUTTON_RECORD,
-                                   record_enabled ? BITMAP_RECORD_ON : BITMAP_RECORD_OFF);
+        desktop().SetControlImage(MAIN_WINDOW, BUTTON_RECORD,
+                                  record_enabled ? BITMAP_RECORD_ON : BITMAP_RECORD_OFF);
         return true;
     }
     if (InstrumentByteKeys() || MuteKeys() || ControlKeys() || ShiftKeys() || ChannelKeys() ||
@@ -368,19 +368,19 @@ void ResetKeyboard() {
     }
     // A tap the platform kept for the next query (the key that closed a dialog, a key tapped
     // during the warm-up) is forgotten with the rest.
-    platform().DropKeyPresses();
+    desktop().DropKeyPresses();
 }
 
 void TakeHeldKeys() {
     ResetKeyboard();
-    Platform& p = platform();
+    Desktop& p = desktop();
     for (int vk = 0; vk < KEY_COUNT; ++vk)
         if (p.IsKeyDown(vk)) key_state[vk] = KEY_HELD; // never repeats: it was not pressed here
 }
 
 void PollKeyboard() {
     if (keyboard_reset_pending.exchange(0, kRelaxed) != 0) ResetKeyboard();
-    Platform& p = platform();
+    Desktop& p = desktop();
     for (int vk = 0; vk < KEY_COUNT; ++vk) {
         // Contract with the platform: IsKeyDown is true while the key is down and also once
         // after a press that was released before this poll, so that a tap shorter than one

@@ -1,6 +1,6 @@
 #include "song/sequencer.h"
 
-#include "platform/platform.h"
+#include "platform/desktop.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
 #include "sound/engine_lock.h"
@@ -107,7 +107,7 @@ RowEnd PlayRow(int position, int row) {
 
 void StartTimerAt(int rowsPerSecond) {
     const int period = 1000 / (rowsPerSecond < 1 ? 1 : rowsPerSecond);
-    tick_timer_id = platform().StartPeriodicTimer(period, SequencerTick);
+    tick_timer_id = desktop().StartPeriodicTimer(period, SequencerTick);
 }
 
 void SetUpCountdown() {
@@ -176,13 +176,13 @@ void RestartTickTimer() {
 
 void KillTickTimer() {
     if (tick_timer_id == 0) return;
-    platform().KillPeriodicTimer(tick_timer_id);
+    desktop().KillPeriodicTimer(tick_timer_id);
     tick_timer_id = 0;
 }
 
 void ApplyTickRequests() {
     const int bitmap = countdown_image.exchange(0, kRelaxed);
-    if (bitmap != 0) platform().SetControlImage(MAIN_WINDOW, COUNTDOWN_BUTTON, bitmap);
+    if (bitmap != 0) desktop().SetControlImage(MAIN_WINDOW, COUNTDOWN_BUTTON, bitmap);
 }
 
 void StartSongPlay() {

@@ -1,6 +1,6 @@
 #include "song/song_model.h"
 
-#include "platform/platform.h"
+#include "platform/desktop.h"
 #include "song/sequencer.h"
 #include "sound/instrument_bank.h"
 
@@ -50,11 +50,11 @@ const char* const kErrorCaption = "Error message";
 void NoDisplay() {}
 
 bool Confirm(const char* text, const char* caption, int style) {
-    return platform().MessageBox(text, caption, style);
+    return desktop().MessageBox(text, caption, style);
 }
 
 void ShowError(const char* text) {
-    platform().MessageBox(text, kErrorCaption, MB_ERROR_OK);
+    desktop().MessageBox(text, kErrorCaption, MB_ERROR_OK);
 }
 
 bool ValidTrack(int t) {

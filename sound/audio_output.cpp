@@ -1,6 +1,7 @@
 #include "sound/audio_output.h"
 
-#include "platform/platform.h"
+#include "platform/desktop.h"
+#include "platform/voices.h"
 #include "sound/instrument_bank.h"
 #include "sound/synthesis.h"
 
@@ -16,22 +17,21 @@ void StartAudio() {
         playing_flags[ch] = 0;
     }
     SelectRenderBuffer(0);
-    for (int ch = 0; ch < SOUND_TYPE_COUNT; ++ch)
-        platform().VoiceCreate(ch, VOICE_LENGTH, VOICE_VOLUME);
-    platform().VoiceCreate(CLICK_CHANNEL, CLICK_LENGTH, CLICK_VOLUME);
+    for (int ch = 0; ch < SOUND_TYPE_COUNT; ++ch) voices().Create(ch, VOICE_LENGTH, VOICE_VOLUME);
+    voices().Create(CLICK_CHANNEL, CLICK_LENGTH, CLICK_VOLUME);
 }
 
 void StopAudio() {}
 
 void FillChannel(int ch, const uint8_t* samples, int count) {
-    if (IsVoice(ch) && count > 0) platform().VoiceFill(ch, samples, count);
+    if (IsVoice(ch) && count > 0) voices().Fill(ch, samples, count);
 }
 
 void StopChannel(int ch) {
     if (ch == CLICK_CHANNEL) {
-        platform().VoiceStop(ch);
+        voices().Stop(ch);
     } else if (ch >= 0 && ch < SOUND_TYPE_COUNT) {
-        if (playing_flags[ch].load(std::memory_order_relaxed)) platform().VoiceStop(ch);
+        if (playing_flags[ch].load(std::memory_order_relaxed)) voices().Stop(ch);
         playing_flags[ch] = 0;
     }
 }
@@ -39,7 +39,7 @@ void StopChannel(int ch) {
 void PlayChannel(int ch) {
     if (!IsVoice(ch)) return;
     playing_flags[ch] = 1;
-    platform().VoicePlay(ch, ch != CLICK_CHANNEL && loop_flags[ch] != 0);
+    voices().Play(ch, ch != CLICK_CHANNEL && loop_flags[ch] != 0);
 }
 
 void StartSound(int t) {

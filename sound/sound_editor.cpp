@@ -61,11 +61,11 @@ constexpr EnableRow ENABLE_TABLE[] = {
 void SetText(int id, const char* format, auto value) {
     char text[64];
     std::snprintf(text, sizeof text, format, value);
-    platform().SetControlText(kDialog, id, text);
+    desktop().SetControlText(kDialog, id, text);
 }
 
 std::string ControlText(int id, size_t limit) {
-    std::string text = platform().GetControlText(kDialog, id);
+    std::string text = desktop().GetControlText(kDialog, id);
     if (text.size() > limit) text.resize(limit);
     return text;
 }
@@ -143,7 +143,7 @@ void DrawWaveform(const uint8_t* samples, int width, int height, Rgb* pixels) {
 // ------------------------------------------------------------------------------ opening
 
 void SoundEditor::OnInit() {
-    Platform& p = platform();
+    Desktop& p = desktop();
     sound_editor_open = 1;
     p.ComboReset(kDialog, EDITOR_WAVEFORM_TYPE_LIST);
     for (const char* name : WAVEFORM_NAMES) p.ComboAdd(kDialog, EDITOR_WAVEFORM_TYPE_LIST, name);
@@ -177,7 +177,7 @@ void SoundEditor::OnInit() {
 // ------------------------------------------------------------------------------ refresh
 
 void SoundEditor::Enable(int id, bool on) {
-    platform().EnableControl(kDialog, id, on);
+    desktop().EnableControl(kDialog, id, on);
     const int slot = BarSlot(id);
     if (slot >= 0) barEnabled_[size_t(slot)] = on;
 }
@@ -195,11 +195,11 @@ void SoundEditor::DrawDisplay() {
     if (w <= 0 || h <= 0) return;
     std::vector<Rgb> pixels(size_t(w) * size_t(h));
     DrawWaveform(current_render_buffer, w, h, pixels.data());
-    platform().PaintPixels(kDialog, EDITOR_DISPLAY, w, h, pixels.data());
+    desktop().PaintPixels(kDialog, EDITOR_DISPLAY, w, h, pixels.data());
 }
 
 void SoundEditor::RefreshEditor() {
-    Platform& p = platform();
+    Desktop& p = desktop();
     ActiveSoundState& s = ActiveSound;
     const int type = s.soundType;
     if (type >= 0 && type < SOUND_TYPE_COUNT) {
@@ -229,7 +229,7 @@ void SoundEditor::RefreshEditor() {
 }
 
 void SoundEditor::ReadEditorControls() {
-    Platform& p = platform();
+    Desktop& p = desktop();
     ActiveSoundState& s = ActiveSound;
     s.waveformType = p.ComboSelection(kDialog, EDITOR_WAVEFORM_TYPE_LIST);
     CopyName(s.name, ControlText(EDITOR_INSTRUMENT_LIST, kNameLimit));
@@ -250,7 +250,7 @@ void SoundEditor::ReadInstrumentName(char name[INSTRUMENT_NAME_SIZE]) {
 }
 
 void SoundEditor::SetScrollBarRanges() {
-    Platform& p = platform();
+    Desktop& p = desktop();
     for (const Bar& bar : BARS) {
         p.SetScrollRange(kDialog, bar.id, bar.minimum, bar.maximum);
         p.SetScrollPosition(kDialog, bar.id, ActiveSound.*bar.field);
@@ -283,7 +283,7 @@ void SoundEditor::OnScroll(int id, int code, int position) {
 void SoundEditor::ListOpens() {
     // The typed name replaces the edited instrument's entry, so the list shows it before the
     // instrument is stored.
-    Platform& p = platform();
+    Desktop& p = desktop();
     const std::string text = ControlText(EDITOR_INSTRUMENT_LIST, kListTextLimit);
     entries_[size_t(edited_)] = text;
     p.ComboReset(kDialog, EDITOR_INSTRUMENT_LIST);
@@ -293,7 +293,7 @@ void SoundEditor::ListOpens() {
 }
 
 void SoundEditor::InstrumentChosen() {
-    Platform& p = platform();
+    Desktop& p = desktop();
     const int chosen = p.ComboSelection(kDialog, EDITOR_INSTRUMENT_LIST);
     if (chosen < 0 || chosen >= INSTRUMENT_COUNT) return;
     // A list that has already put the chosen entry into the name field has overwritten the
@@ -333,7 +333,7 @@ void SoundEditor::OnCommand(int id, int notification) {
     }
     if (id >= EDITOR_SOUND_TYPE_1 && id < EDITOR_SOUND_TYPE_1 + SOUND_TYPE_COUNT) {
         for (int t = 0; t < SOUND_TYPE_COUNT; ++t)
-            platform().SetChecked(kDialog, EDITOR_SOUND_TYPE_1 + t, EDITOR_SOUND_TYPE_1 + t == id);
+            desktop().SetChecked(kDialog, EDITOR_SOUND_TYPE_1 + t, EDITOR_SOUND_TYPE_1 + t == id);
         Session session(*this);
         ReadEditorControls();
         RefreshEditor();
@@ -377,7 +377,7 @@ void SoundEditor::OnClose() {
     RedrawPatternView(current_row.load(kRelaxed), current_position.load(kRelaxed));
     displayWidth_ = displayHeight_ = 0;
     sound_editor_open = 0;
-    platform().EndDialog(kDialog);
+    desktop().EndDialog(kDialog);
 }
 
 SoundEditor& sound_editor() {

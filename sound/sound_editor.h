@@ -8,7 +8,7 @@
 // and start.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/desktop.h"
 #include "sound/instrument_bank.h"
 
 #include <array>

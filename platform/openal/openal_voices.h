@@ -6,19 +6,21 @@
 // Threads: one caller at a time (the engine lock); OpenAL mixes on its own thread.
 #pragma once
 
+#include "platform/voices.h"
+
 #include <cstdint>
 #include <vector>
 
 struct ALCdevice_struct;
 struct ALCcontext_struct;
 
-class OpenAlVoices {
+class OpenAlVoices : public Voices {
   public:
     static constexpr int VOICES = 5;
     static constexpr int VOICE_RATE = 45056;
 
     OpenAlVoices() = default;
-    ~OpenAlVoices();
+    ~OpenAlVoices() override;
     OpenAlVoices(const OpenAlVoices&) = delete;
     OpenAlVoices& operator=(const OpenAlVoices&) = delete;
 
@@ -30,10 +32,10 @@ class OpenAlVoices {
     void Close();
     bool silent() const { return context_ == nullptr; }
 
-    void Create(int voice, int bytes, int volumeHundredthsDb);
-    void Fill(int voice, const uint8_t* samples, int count);
-    void Play(int voice, bool looping);
-    void Stop(int voice);
+    void Create(int voice, int bytes, int volumeHundredthsDb) override;
+    void Fill(int voice, const uint8_t* samples, int count) override;
+    void Play(int voice, bool looping) override;
+    void Stop(int voice) override;
 
     // Loopback only: mixes the next `frames` samples into `out`.
     void Render(int16_t* out, int frames);

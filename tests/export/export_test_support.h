@@ -4,6 +4,7 @@
 
 #include "files/file_io.h"
 #include "platform/fake_platform.h"
+#include "platform/openal/loopback_voices.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
@@ -25,10 +26,11 @@ constexpr Cell kBreak{CMD_PATTERN_BREAK, NOTE_COMMAND};
 
 class ExportFixture : public ::testing::Test {
   protected:
-    FakePlatform fake; // the editor's platform, with its (recorded) live voices
+    FakePlatform fake;    // the editor's platform, with its (recorded) live voices
+    LoopbackVoices mixer; // the export mixes through OpenAL's loopback device
 
     void SetUp() override {
-        SetPlatform(&fake);
+        InstallFake(&fake);
         ResetSong();
         metronome_enabled = 0;
         warmup_ticks = WARMUP_TICKS;
@@ -40,7 +42,7 @@ class ExportFixture : public ::testing::Test {
     }
     void TearDown() override {
         KillTickTimer();
-        SetPlatform(nullptr);
+        InstallFake(nullptr);
     }
 
   public:

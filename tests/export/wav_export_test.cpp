@@ -23,7 +23,7 @@ class WavExport : public ExportFixture {
             out.insert(out.end(), s, s + n);
             return true;
         };
-        EXPECT_EQ(RenderSong(options, {}, sink, &stats), WavExportResult::Done);
+        EXPECT_EQ(RenderSong(mixer, options, {}, sink, &stats), WavExportResult::Done);
         return out;
     }
     // Frames from one tick to the next at `tempo`.
@@ -122,9 +122,9 @@ TEST_F(WavExport, SameSongSameBytesWhateverTheNoiseGeneratorWasAt) {
     Use(0, 1, 1);
     tempo = 20;
     ScratchFolder folder;
-    ASSERT_EQ(RenderSongToWav(folder.Path("a.wav"), {}, {}), WavExportResult::Done);
+    ASSERT_EQ(RenderSongToWav(mixer, folder.Path("a.wav"), {}, {}), WavExportResult::Done);
     noise_state = 12345; // the editor played noise notes meanwhile
-    ASSERT_EQ(RenderSongToWav(folder.Path("b.wav"), {}, {}), WavExportResult::Done);
+    ASSERT_EQ(RenderSongToWav(mixer, folder.Path("b.wav"), {}, {}), WavExportResult::Done);
     EXPECT_EQ(noise_state, 12345u);
     const auto a = ReadAll(folder.Path("a.wav"));
     EXPECT_GT(a.size(), WAV_HEADER_SIZE + 4 * 1000);
@@ -158,7 +158,7 @@ TEST_F(WavExport, LeavesTheSongTheEditorAndTheLiveVoicesAsTheyWere) {
     render_buffers[1][5] = 42;
     loop_flags[3] = 1;
     playing_flags[1] = 1;
-    tick_timer_id = platform().StartPeriodicTimer(100, [] {});
+    tick_timer_id = desktop().StartPeriodicTimer(100, [] {});
     const int started = fake.timersStarted;
     uint8_t before[SONG_STATE_SIZE], after[SONG_STATE_SIZE];
     EncodeSongState(before);
@@ -187,7 +187,7 @@ TEST_F(WavExport, LeavesTheSongTheEditorAndTheLiveVoicesAsTheyWere) {
     EXPECT_EQ(playing_flags[1].load(), 1);
     // The editor's platform is back, its live voices were never called, and the tick timer was
     // stopped for the render and started again.
-    EXPECT_EQ(&platform(), &fake);
+    EXPECT_EQ(&desktop(), &fake);
     EXPECT_TRUE(fake.audioLog.empty());
     EXPECT_EQ(fake.timersKilled, 1);
     EXPECT_EQ(fake.timersStarted, started + 1);
@@ -223,27 +223,27 @@ TEST_F(WavExport, CancelledOrBadExportsWriteNothingAndKeepTheOldFile) {
         seen.push_back(percent);
         return percent < 30;
     };
-    EXPECT_EQ(RenderSongToWav(path, {}, cancelAt), WavExportResult::Cancelled);
+    EXPECT_EQ(RenderSongToWav(mixer, path, {}, cancelAt), WavExportResult::Cancelled);
     EXPECT_EQ(seen.back(), 30);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     EXPECT_EQ(ReadAll(path), (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_EQ(RenderSongToWav(path, {0, kRate}, {}), WavExportResult::BadOptions);
-    EXPECT_EQ(RenderSongToWav(path, {1, 1000}, {}), WavExportResult::BadOptions);
-    EXPECT_EQ(RenderSongToWav(folder.Path("no/such/dir/x.wav"), {}, {}),
+    EXPECT_EQ(RenderSongToWav(mixer, path, {0, kRate}, {}), WavExportResult::BadOptions);
+    EXPECT_EQ(RenderSongToWav(mixer, path, {1, 1000}, {}), WavExportResult::BadOptions);
+    EXPECT_EQ(RenderSongToWav(mixer, folder.Path("no/such/dir/x.wav"), {}, {}),
               WavExportResult::WriteFailed);
     // A pipe at the name is refused before the render starts, and stays a pipe.
     const std::string pipe = folder.Path("pipe.wav");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     seen.clear();
-    EXPECT_EQ(RenderSongToWav(pipe, {}, cancelAt), WavExportResult::NotRegularFile);
+    EXPECT_EQ(RenderSongToWav(mixer, pipe, {}, cancelAt), WavExportResult::NotRegularFile);
     EXPECT_TRUE(seen.empty());
     EXPECT_TRUE(std::filesystem::is_fifo(pipe));
     EXPECT_EQ(FolderNames(folder.dir), (std::vector<std::string>{"out.wav", "pipe.wav"}));
     seen.clear();
-    EXPECT_EQ(RenderSongToWav(path, {}, [&](int p) { return seen.push_back(p), true; }),
+    EXPECT_EQ(RenderSongToWav(mixer, path, {}, [&](int p) { return seen.push_back(p), true; }),
               WavExportResult::Done);
     EXPECT_EQ(seen.back(), 100);
-    EXPECT_EQ(&platform(), &fake);
+    EXPECT_EQ(&desktop(), &fake);
 }
 
 // The golden song: one short note of each sound type, a longer pulse note that sounds on after
@@ -271,11 +271,11 @@ TEST_F(WavExport, GoldenRenderMatchesTheStoredFile) {
     BuildGoldenSong();
     const std::string golden = std::string(TAVOMIX_GOLDEN_DIR) + "/short_song.wav";
     if (std::getenv("TAVOMIX_REGENERATE_GOLDEN")) {
-        ASSERT_EQ(RenderSongToWav(golden, {}, {}), WavExportResult::Done);
+        ASSERT_EQ(RenderSongToWav(mixer, golden, {}, {}), WavExportResult::Done);
         GTEST_SKIP() << "regenerated " << golden;
     }
     ScratchFolder folder;
-    ASSERT_EQ(RenderSongToWav(folder.Path("golden.wav"), {}, {}), WavExportResult::Done);
+    ASSERT_EQ(RenderSongToWav(mixer, folder.Path("golden.wav"), {}, {}), WavExportResult::Done);
     const auto want = ReadWavSamples(golden);
     const auto got = ReadWavSamples(folder.Path("golden.wav"));
     ASSERT_FALSE(want.empty()) << "missing " << golden;

@@ -24,11 +24,11 @@ namespace {
 class SongFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetPlatform(&fake);
+        InstallFake(&fake);
         ResetSong();
         InitSoundBank();
     }
-    void TearDown() override { SetPlatform(nullptr); }
+    void TearDown() override { InstallFake(nullptr); }
     std::vector<uint8_t> State() {
         std::vector<uint8_t> s(SONG_STATE_SIZE);
         EncodeSongState(s.data());

@@ -18,7 +18,7 @@ namespace {
 class SoundBankFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetPlatform(&fake);
+        InstallFake(&fake);
         ResetSong();
         InitSoundBank();
         SoundBank[3].soundType = 2;
@@ -27,7 +27,7 @@ class SoundBankFile : public ::testing::Test {
         std::strcpy(SoundBank[15].name, "bass");
         last_bank_folder.clear();
     }
-    void TearDown() override { SetPlatform(nullptr); }
+    void TearDown() override { InstallFake(nullptr); }
     FakePlatform fake;
     ScratchFolder folder;
 };

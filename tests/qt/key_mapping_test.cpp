@@ -2,7 +2,7 @@
 // keyboard, sent as the event that layout produces (its Qt key and its XKB key code), is
 // reported under the virtual-key code the note entry reads and under no other; a tap between
 // two polls is reported once; keys count only while a window of the program has the focus.
-#include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_desktop.h"
 #include "resources/dialog_template.h"
 #include "song/note_entry.h"
 
@@ -63,7 +63,7 @@ class KeyMapping : public ::testing::Test {
         EXPECT_EQ(Poll(), std::set<int>{});
     }
 
-    QtPlatform qt;
+    QtDesktop qt;
     DialogEvents events;
     QWidget* window = nullptr;
     QWidget* parked = nullptr;
@@ -227,7 +227,7 @@ TEST_F(KeyMapping, TapBetweenPollsIsReportedOnceAndHeldKeysUntilReleased) {
     EXPECT_EQ(Poll(), std::set<int>{});
 
     // Through the note entry's poll: the tap went down once, then is up.
-    SetPlatform(&qt);
+    SetDesktop(&qt);
     ResetKeyboard();
     Press({Qt::Key_W, 25});
     Release({Qt::Key_W, 25});
@@ -242,7 +242,7 @@ TEST_F(KeyMapping, TapBetweenPollsIsReportedOnceAndHeldKeysUntilReleased) {
     Release({Qt::Key_W, 25});
     PollKeyboard();
     EXPECT_EQ(key_state['W'], KEY_UP);
-    SetPlatform(nullptr);
+    SetDesktop(nullptr);
 }
 
 TEST_F(KeyMapping, KeysCountOnlyWhileTheMainWindowHasTheFocus) {

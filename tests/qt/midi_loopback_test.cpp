@@ -1,8 +1,8 @@
 // MIDI end to end, offscreen: note-on bytes injected at the Qt backend's MIDI layer are drained
 // by its 1 ms pass, reach the main window's MIDI handling and the note entry, and the note is
 // heard at its pitch in the mix of OpenAL's loopback device.
-#include "platform/openal/loopback_platform.h"
-#include "platform/qt/qt_platform.h"
+#include "platform/openal/loopback_voices.h"
+#include "platform/qt/qt_desktop.h"
 #include "resources/dialog_template.h"
 #include "shell/main_window.h"
 #include "shell/program.h"
@@ -39,10 +39,11 @@ double MeasureHz(const std::vector<int16_t>& mix, int from, int count, int rate)
 
 TEST(MidiLoopback, InjectedNoteOnIsHeardAtItsPitch) {
     constexpr int rate = 48000;
-    QtPlatform qt;
-    LoopbackPlatform loop(&qt);
+    QtDesktop qt;
+    LoopbackVoices loop;
     ASSERT_TRUE(loop.Open(rate));
-    SetPlatform(&loop);
+    SetDesktop(&qt);
+    SetVoices(&loop);
     ResetSong();
     record_enabled = 0;
     octave_shift = 0;
@@ -61,7 +62,7 @@ TEST(MidiLoopback, InjectedNoteOnIsHeardAtItsPitch) {
     current_instrument = 0;
     StartAudio();
     InstallNoteEntry();
-    platform().CreateDialog(DIALOG_MAIN, &main_window());
+    desktop().CreateDialog(DIALOG_MAIN, &main_window());
     qt.OpenMidiInput(&main_window()); // no port here; injected bytes reach the window anyway
 
     // Key 57 enters note 10 ("A-2"), key 69 note 22 ("A-3").
@@ -95,7 +96,8 @@ TEST(MidiLoopback, InjectedNoteOnIsHeardAtItsPitch) {
     StopAudio();
     loop.Close();
     ResetSongDisplay();
-    SetPlatform(nullptr);
+    SetDesktop(nullptr);
+    SetVoices(nullptr);
 }
 
 } // namespace

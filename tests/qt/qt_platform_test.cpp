@@ -3,7 +3,7 @@
 // sets; statics show their whole text; message boxes answer; the event loop runs its pass (also
 // under a modal dialog); MIDI and key state reach the logic.
 #include "platform/fake_platform.h"
-#include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_desktop.h"
 #include "resources/dialog_template.h"
 #include "shell/main_window.h"
 #include "shell/pattern_view.h"
@@ -99,7 +99,7 @@ class QtPlatformTest : public ::testing::Test {
         });
     }
 
-    QtPlatform qt;
+    QtDesktop qt;
     Recorder events;
 };
 
@@ -357,7 +357,7 @@ TEST_F(QtPlatformTest, StaticsShowTheLongestTextsWholeAtTheScreensScale) {
 
     // The window logic writes its texts into a fake; each state's texts are then shown here.
     FakePlatform fake;
-    SetPlatform(&fake);
+    InstallFake(&fake);
     ResetSong();
     InitSoundBank();
     std::strcpy(SoundBank[15].name, "Slow Strings Ensemble With Fade");
@@ -397,7 +397,7 @@ TEST_F(QtPlatformTest, StaticsShowTheLongestTextsWholeAtTheScreensScale) {
     ShowCursorCell();
     check("command cell");
     KillTickTimer();
-    SetPlatform(nullptr);
+    InstallFake(nullptr);
 }
 
 TEST_F(QtPlatformTest, CloseBoxAsksTheLogicWhichEndsTheDialog) {

@@ -5,7 +5,7 @@
 //
 // With TAVOMIX_EDITOR_SHOTS naming a folder, the window is also saved there as one PNG per sound
 // type (editor-type-1.png .. editor-type-4.png), for looking at it.
-#include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_desktop.h"
 #include "resources/dialog_template.h"
 #include "shell/main_window.h"
 #include "song/song_model.h"
@@ -36,11 +36,11 @@ class NoEvents : public DialogEvents {};
 
 class SoundEditorQtTest : public ::testing::Test {
   protected:
-    QtPlatform qt;
+    QtDesktop qt;
     NoEvents mainEvents;
 
     void SetUp() override {
-        SetPlatform(&qt);
+        SetDesktop(&qt);
         ResetSong();
         {
             std::lock_guard<std::mutex> lock(sound_engine_lock);
@@ -50,7 +50,7 @@ class SoundEditorQtTest : public ::testing::Test {
         InstallSoundEditor();
         qt.CreateDialog(DIALOG_MAIN, &mainEvents);
     }
-    void TearDown() override { SetPlatform(nullptr); }
+    void TearDown() override { SetDesktop(nullptr); }
 
     template <typename T> T* Control(int id) {
         return qobject_cast<T*>(qt.ControlWidget(DIALOG_SOUND_EDITOR, id));

@@ -8,19 +8,19 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 checkout="$work/checkout"
-mkdir -p "$checkout/tools" "$checkout/build/default/shell" "$work/bin" "$work/songs/mine"
+mkdir -p "$checkout/tools" "$checkout/build/default/app" "$work/bin" "$work/songs/mine"
 cp "$script" "$checkout/run"
 printf '#!/bin/sh\nexit 0\n' >"$checkout/tools/install-deps.sh"
 printf '#!/bin/sh\nexit 0\n' >"$work/bin/cmake"
 # The stand-in program reports its folder and whether its argument names a file from there.
-cat >"$checkout/build/default/shell/tavomix" <<'PROGRAM'
+cat >"$checkout/build/default/app/tavomix" <<'PROGRAM'
 #!/bin/sh
 echo "folder=$(pwd)"
 [ -f "$1" ] && echo "found=$1"
 exit 0
 PROGRAM
 chmod +x "$checkout/run" "$checkout/tools/install-deps.sh" "$work/bin/cmake" \
-    "$checkout/build/default/shell/tavomix"
+    "$checkout/build/default/app/tavomix"
 echo data >"$work/songs/mine/tune.son"
 
 out="$(cd "$work/songs" && PATH="$work/bin:$PATH" ../checkout/run mine/tune.son)"

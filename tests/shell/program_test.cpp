@@ -12,7 +12,7 @@ class Program : public ::testing::Test {
     FakePlatform fake;
 
     void SetUp() override {
-        SetPlatform(&fake);
+        InstallFake(&fake);
         fake.loopPasses = 3;
         fake.midiAvailable = true;
         // Leftovers of an earlier run that start-up must replace.
@@ -24,7 +24,7 @@ class Program : public ::testing::Test {
     void TearDown() override {
         KillTickTimer();
         ResetSongDisplay();
-        SetPlatform(nullptr);
+        InstallFake(nullptr);
     }
     std::string text(int id) { return fake.control(MAIN_WINDOW, id).text; }
 };

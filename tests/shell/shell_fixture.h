@@ -54,7 +54,7 @@ class ShellFixture : public ::testing::Test {
     ScratchWorkingDirectory scratch;
 
     void SetUp() override {
-        SetPlatform(&fake);
+        InstallFake(&fake);
         ResetSong();
         metronome_enabled = 0;
         metronome_step = 4;
@@ -78,7 +78,7 @@ class ShellFixture : public ::testing::Test {
     void TearDown() override {
         KillTickTimer();
         ResetSongDisplay();
-        SetPlatform(nullptr);
+        InstallFake(nullptr);
     }
 
     FakePlatform::Control& control(int id) { return fake.control(MAIN_WINDOW, id); }

@@ -23,7 +23,7 @@ class SongFixture : public ::testing::Test {
     FakePlatform fake;
 
     void SetUp() override {
-        SetPlatform(&fake);
+        InstallFake(&fake);
         ResetSong();
         DisplayCalls::redraws = DisplayCalls::selectors = DisplayCalls::titles = 0;
         DisplayCalls::infos = DisplayCalls::settings = 0;
@@ -46,7 +46,7 @@ class SongFixture : public ::testing::Test {
     void TearDown() override {
         KillTickTimer();
         ResetSongDisplay();
-        SetPlatform(nullptr);
+        InstallFake(nullptr);
     }
 
     int CountLog(const std::string& entry) {

@@ -15,12 +15,12 @@ namespace {
 class AudioOutput : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetPlatform(&fake);
+        InstallFake(&fake);
         InitSoundBank();
         StartAudio();
         fake.audioLog.clear();
     }
-    void TearDown() override { SetPlatform(nullptr); }
+    void TearDown() override { InstallFake(nullptr); }
     // Renders and starts instrument 0 as sound type t at `hz`.
     void Play(int t, int hz, int fade = 7) {
         ActiveSound = {};
@@ -39,7 +39,7 @@ class AudioOutput : public ::testing::Test {
 
 TEST_F(AudioOutput, VoicesAreCreatedWithTheirSizesAndVolumes) {
     FakePlatform other;
-    SetPlatform(&other);
+    InstallFake(&other);
     StartAudio();
     EXPECT_EQ(other.audioLog,
               (std::vector<std::string>{"create 0 81664 -1000", "create 1 81664 -1000",
@@ -113,20 +113,11 @@ int Peak(OpenAlVoices& voices, int skip, int count) {
 }
 
 // The real OpenAL mixer, on its loopback device: no sound card needed.
-class LoopbackPlatform : public FakePlatform {
-  public:
-    OpenAlVoices voices;
-    void VoiceCreate(int v, int bytes, int volume) override { voices.Create(v, bytes, volume); }
-    void VoiceFill(int v, const uint8_t* s, int n) override { voices.Fill(v, s, n); }
-    void VoicePlay(int v, bool looping) override { voices.Play(v, looping); }
-    void VoiceStop(int v) override { voices.Stop(v); }
-};
-
 TEST(AudioLoopback, StartedNotesAreHeardAtTheirPitch) {
-    LoopbackPlatform loop;
+    OpenAlVoices loop;
     constexpr int rate = 48000;
-    ASSERT_TRUE(loop.voices.OpenLoopback(rate));
-    SetPlatform(&loop);
+    ASSERT_TRUE(loop.OpenLoopback(rate));
+    SetVoices(&loop);
     InitSoundBank();
     StartAudio();
     for (int hz : {440, 262}) {
@@ -141,7 +132,7 @@ TEST(AudioLoopback, StartedNotesAreHeardAtTheirPitch) {
         RenderSound(1);
         StartSound(1);
         std::vector<int16_t> mix(rate / 2);
-        loop.voices.Render(mix.data(), static_cast<int>(mix.size()));
+        loop.Render(mix.data(), static_cast<int>(mix.size()));
         EXPECT_NEAR(MeasureHz(mix, 2400, rate / 2 - 2400, rate), hz, hz * 0.01);
         // Voices 0..3 play at -10 dB: a full-scale square reaches about a third of full scale.
         int peak = 0;
@@ -151,15 +142,15 @@ TEST(AudioLoopback, StartedNotesAreHeardAtTheirPitch) {
     }
     // Stopped, the mix falls silent.
     StopChannel(1);
-    EXPECT_LT(Peak(loop.voices, rate / 10, rate / 20), 100);
-    SetPlatform(nullptr);
+    EXPECT_LT(Peak(loop, rate / 10, rate / 20), 100);
+    SetVoices(nullptr);
 }
 
 TEST(AudioLoopback, LoopingVoicesGoOnAndOnceVoicesEnd) {
-    LoopbackPlatform loop;
+    OpenAlVoices loop;
     constexpr int rate = 48000;
-    ASSERT_TRUE(loop.voices.OpenLoopback(rate));
-    SetPlatform(&loop);
+    ASSERT_TRUE(loop.OpenLoopback(rate));
+    SetVoices(&loop);
     InitSoundBank();
     StartAudio();
     auto start = [](int useLength) {
@@ -179,14 +170,14 @@ TEST(AudioLoopback, LoopingVoicesGoOnAndOnceVoicesEnd) {
     // A sustained note loops: still sounding after 3 s.
     start(0);
     EXPECT_EQ(loop_flags[1], 1);
-    EXPECT_GT(Peak(loop.voices, 3 * rate, rate / 10), 6000);
+    EXPECT_GT(Peak(loop, 3 * rate, rate / 10), 6000);
     // With "Use Length" it plays once: 81,664 samples at 45056 Hz last 1.8125 s, then silence.
     StopChannel(1);
     start(1);
     EXPECT_EQ(loop_flags[1], 0);
-    EXPECT_GT(Peak(loop.voices, rate * 17 / 10, rate / 20), 6000); // 1.70 .. 1.75 s
-    EXPECT_LT(Peak(loop.voices, rate / 10, rate / 10), 100);       // 1.85 .. 1.95 s
-    SetPlatform(nullptr);
+    EXPECT_GT(Peak(loop, rate * 17 / 10, rate / 20), 6000); // 1.70 .. 1.75 s
+    EXPECT_LT(Peak(loop, rate / 10, rate / 10), 100);       // 1.85 .. 1.95 s
+    SetVoices(nullptr);
 }
 
 } // namespace

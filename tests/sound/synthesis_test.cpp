@@ -241,10 +241,10 @@ std::vector<int> RunLengths(const uint8_t* p, int count, int maxRuns) {
 class Synthesis : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetPlatform(&fake);
+        InstallFake(&fake);
         InitSoundBank();
     }
-    void TearDown() override { SetPlatform(nullptr); }
+    void TearDown() override { InstallFake(nullptr); }
     FakePlatform fake;
 };
 

@@ -41,7 +41,7 @@ class SoundEditorTest : public ::testing::Test {
     ModalFake fake;
 
     void SetUp() override {
-        SetPlatform(&fake);
+        InstallFake(&fake);
         ResetSong();
         song_modified = 0;
         {
@@ -56,7 +56,7 @@ class SoundEditorTest : public ::testing::Test {
     void TearDown() override {
         sound_editor_view = nullptr;
         sound_editor_open = 0;
-        SetPlatform(nullptr);
+        InstallFake(nullptr);
     }
 
     void Open() { sound_editor().OnInit(); }

@@ -1,8 +1,9 @@
-// The program's entry point: the Qt application, the real platform with its audio device,
-// then the program's run with the arguments joined by single blanks as the command line.
-#include "files/wav_export.h"
-#include "platform/qt/qt_platform.h"
-#include "shell/main_window.h"
+// The editor's entry point: the Qt application and desktop, the live voices on the sound card
+// (silent when there is none), the loopback mixer for the WAV export, then the program's run
+// with the arguments joined by single blanks as the command line.
+#include "platform/openal/loopback_voices.h"
+#include "platform/openal/openal_voices.h"
+#include "platform/qt/qt_desktop.h"
 #include "shell/program.h"
 
 #include <QApplication>
@@ -24,13 +25,6 @@ void EnsureRuntimeDir() {
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
 }
 
-// The editor's Export WAV command renders through the offline renderer linked here.
-std::string ExportWav(const std::string& path, const std::function<bool(int)>& progress) {
-    const WavExportResult result = RenderSongToWav(path, WavExportOptions{}, progress);
-    if (result == WavExportResult::Done || result == WavExportResult::Cancelled) return "";
-    return WavExportMessage(result);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -42,11 +36,16 @@ int main(int argc, char** argv) {
         commandLine += argv[i];
     }
     QApplication app(argc, argv);
-    QtPlatform desktop;
-    desktop.OpenAudio();
-    SetPlatform(&desktop);
-    export_wav = ExportWav;
+    QtDesktop desktop;
+    OpenAlVoices live;
+    live.OpenDevice();
+    LoopbackVoices mixer;
+    SetDesktop(&desktop);
+    SetVoices(&live);
+    SetMixingVoices(&mixer);
     const int code = RunProgram(commandLine);
-    SetPlatform(nullptr);
+    SetMixingVoices(nullptr);
+    SetVoices(nullptr);
+    SetDesktop(nullptr);
     return code;
 }

@@ -1,12 +1,11 @@
-// The one interface through which the logic reaches the desktop: dialogs built from their
-// templates, controls by their resource id, message boxes and file dialogs, the main loop, MIDI
-// input and key state, the periodic tick timer and the five audio voices. The real backend (Qt 6,
-// OpenAL, RtMidi) and the recording fake used by tests implement it; the logic never includes
-// a toolkit, audio or MIDI header.
+// The desktop seam: what the logic asks of the windowing system. Dialogs built from their
+// templates, controls addressed by dialog and resource id, message boxes, file dialogs and the
+// progress window, the main loop's passes, key state, MIDI input and the periodic tick timer.
+// The real backend is Qt 6 with RtMidi (platform/qt/); tests install the recording fake
+// (platform/fake_platform.h). The logic never includes a toolkit or MIDI header.
 //
-// Threads: every call is made on the UI thread, except the audio voice calls, which are made
-// with `sound_engine_lock` held from the tick thread or the UI thread, and the timer calls,
-// which may come from either.
+// Threads: every call is made on the UI thread, except the timer calls, which may come from
+// either thread.
 #pragma once
 
 #include <cstdint>
@@ -60,9 +59,9 @@ class DialogEvents {
 // An RGB colour, 0xRRGGBB.
 using Rgb = uint32_t;
 
-class Platform {
+class Desktop {
   public:
-    virtual ~Platform() = default;
+    virtual ~Desktop() = default;
 
     // ---- dialogs (UI thread). Dialogs are built from their templates (resources/).
     // Builds and shows a modeless dialog (the main window 105, an About box 102); `events` lives
@@ -163,25 +162,11 @@ class Platform {
     // Stops the timer; returns once a tick that is running has finished. Never call it from the
     // timer's own tick.
     virtual void KillPeriodicTimer(int id) = 0;
-
-    // ---- audio voices 0..4: fill-once buffers of unsigned 8-bit mono at 45056 Hz
-    // (engine lock held). Without an audio device every call does nothing.
-    // Creates voice `voice` with a buffer of `bytes` samples (silence) and its volume in
-    // hundredths of a decibel (0 = full, -1000 = -10 dB).
-    virtual void VoiceCreate(int voice, int bytes, int volumeHundredthsDb) = 0;
-    // Copies `count` samples to the start of the voice's buffer (never past its end); the voice
-    // must be stopped.
-    virtual void VoiceFill(int voice, const uint8_t* samples, int count) = 0;
-    // Plays the voice from its current position, once or repeating the whole buffer.
-    virtual void VoicePlay(int voice, bool looping) = 0;
-    // Stops the voice and rewinds it to its first sample.
-    virtual void VoiceStop(int voice) = 0;
 };
 
-// The platform the logic talks to. The program installs its real backend at start-up; a test
-// installs a fake. Set it before any logic runs; reading it is safe from any thread.
-Platform& platform();
-void SetPlatform(Platform* p);
-// The installed platform, or null when none is; for code that swaps it for a while and puts
-// the previous one back.
-Platform* InstalledPlatform();
+// The desktop the logic talks to. The program installs its backend at start-up; a test installs
+// a fake. Set it before any logic runs; reading it is safe from any thread.
+Desktop& desktop();
+void SetDesktop(Desktop* d);
+// The installed desktop, or null when none is.
+Desktop* InstalledDesktop();

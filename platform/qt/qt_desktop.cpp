@@ -1,7 +1,7 @@
 // Sections: text and colours | bitmaps | control widgets | dialog windows | key state |
 // the platform (dialogs, controls, boxes, loop, MIDI, timers).
 
-#include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_desktop.h"
 
 #include "platform/periodic_timer.h"
 #include "resources/dialog_template.h"
@@ -291,7 +291,7 @@ class Combo : public QComboBox {
 // client area holding one widget per control at its pixel rectangle.
 class DialogWindow : public QDialog {
   public:
-    DialogWindow(QtPlatform* owner, const DialogTemplate& tmpl, DialogEvents* events,
+    DialogWindow(QtDesktop* owner, const DialogTemplate& tmpl, DialogEvents* events,
                  QWidget* parent, bool modal);
     ~DialogWindow() override { owner_->Forget(this); }
 
@@ -337,7 +337,7 @@ class DialogWindow : public QDialog {
     void BuildMenu(const MenuTemplate& menu, QWidget* area);
     void BuildControl(const ControlTemplate& control, QWidget* area);
 
-    QtPlatform* owner_;
+    QtDesktop* owner_;
     const DialogTemplate& tmpl_;
     DialogEvents* events_;
     DialogBaseUnits base_{};
@@ -346,7 +346,7 @@ class DialogWindow : public QDialog {
     QTimer* timer_ = nullptr;
 };
 
-DialogWindow::DialogWindow(QtPlatform* owner, const DialogTemplate& tmpl, DialogEvents* events,
+DialogWindow::DialogWindow(QtDesktop* owner, const DialogTemplate& tmpl, DialogEvents* events,
                            QWidget* parent, bool modal)
     : QDialog(parent), owner_(owner), tmpl_(tmpl), events_(events) {
     Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint;
@@ -771,7 +771,7 @@ std::string RunFileDialog(QWidget* parent, bool save, const std::string& title,
 
 } // namespace
 
-QtPlatform::QtPlatform() : keys_(std::make_unique<qtplatform::KeyFilter>()) {
+QtDesktop::QtDesktop() : keys_(std::make_unique<qtplatform::KeyFilter>()) {
     // The logic decides when the program ends, not the last window closing.
     QApplication::setQuitOnLastWindowClosed(false);
     qApp->installEventFilter(keys_.get());
@@ -783,7 +783,7 @@ QtPlatform::QtPlatform() : keys_(std::make_unique<qtplatform::KeyFilter>()) {
     if (!icon.isNull()) QApplication::setWindowIcon(icon);
 }
 
-QtPlatform::~QtPlatform() {
+QtDesktop::~QtDesktop() {
     CloseMidiInput();
     std::map<int, std::unique_ptr<PeriodicTimer>> stopping;
     {
@@ -799,28 +799,28 @@ QtPlatform::~QtPlatform() {
 
 // ---- dialogs
 
-DialogWindow* QtPlatform::Find(int dialog) {
+DialogWindow* QtDesktop::Find(int dialog) {
     if (dispatching_ && dispatching_->id() == dialog && !dispatching_->ended) return dispatching_;
     for (auto it = windows_.rbegin(); it != windows_.rend(); ++it)
         if ((*it)->id() == dialog && !(*it)->ended) return *it;
     return nullptr;
 }
 
-void QtPlatform::Forget(DialogWindow* window) {
+void QtDesktop::Forget(DialogWindow* window) {
     windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
     if (dispatching_ == window) dispatching_ = nullptr;
 }
 
-QWidget* QtPlatform::DialogWidget(int dialog) {
+QWidget* QtDesktop::DialogWidget(int dialog) {
     return Find(dialog);
 }
 
-QWidget* QtPlatform::ControlWidget(int dialog, int id) {
+QWidget* QtDesktop::ControlWidget(int dialog, int id) {
     DialogWindow* window = Find(dialog);
     return window ? window->control(id) : nullptr;
 }
 
-DialogWindow* QtPlatform::Build(int dialog, DialogEvents* events, bool modal) {
+DialogWindow* QtDesktop::Build(int dialog, DialogEvents* events, bool modal) {
     const DialogTemplate* tmpl = FindDialogTemplate(dialog);
     if (!tmpl) return nullptr;
     // Every dialog but the main window belongs to the main window (centred over it).
@@ -831,7 +831,7 @@ DialogWindow* QtPlatform::Build(int dialog, DialogEvents* events, bool modal) {
     return window;
 }
 
-void QtPlatform::CreateDialog(int dialog, DialogEvents* events) {
+void QtDesktop::CreateDialog(int dialog, DialogEvents* events) {
     DialogWindow* window = Build(dialog, events, false);
     if (!window || window->ended) return;
     window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -846,14 +846,14 @@ void QtPlatform::CreateDialog(int dialog, DialogEvents* events) {
     if (focus) focus->setFocus();
 }
 
-void QtPlatform::RunModalDialog(int dialog, DialogEvents* events) {
+void QtDesktop::RunModalDialog(int dialog, DialogEvents* events) {
     DialogWindow* window = Build(dialog, events, true);
     if (!window) return;
     if (!window->ended) window->exec();
     delete window;
 }
 
-void QtPlatform::EndDialog(int dialog) {
+void QtDesktop::EndDialog(int dialog) {
     DialogWindow* window = Find(dialog);
     if (!window) return;
     window->ended = true;
@@ -866,17 +866,17 @@ void QtPlatform::EndDialog(int dialog) {
     }
 }
 
-void QtPlatform::SetDialogTitle(int dialog, const std::string& title) {
+void QtDesktop::SetDialogTitle(int dialog, const std::string& title) {
     if (DialogWindow* window = Find(dialog)) window->setWindowTitle(qtplatform::ToQString(title));
 }
 
-void QtPlatform::StartWindowTimer(int dialog, int periodMs) {
+void QtDesktop::StartWindowTimer(int dialog, int periodMs) {
     if (DialogWindow* window = Find(dialog)) window->windowTimer()->start(std::max(periodMs, 1));
 }
 
 // ---- controls
 
-void QtPlatform::SetControlText(int dialog, int id, const std::string& text) {
+void QtDesktop::SetControlText(int dialog, int id, const std::string& text) {
     QWidget* w = ControlWidget(dialog, id);
     const QString value = qtplatform::ToQString(text);
     if (auto* label = qobject_cast<QLabel*>(w)) {
@@ -890,7 +890,7 @@ void QtPlatform::SetControlText(int dialog, int id, const std::string& text) {
         button->setText(value);
 }
 
-std::string QtPlatform::GetControlText(int dialog, int id) {
+std::string QtDesktop::GetControlText(int dialog, int id) {
     QWidget* w = ControlWidget(dialog, id);
     if (auto* label = qobject_cast<QLabel*>(w)) return qtplatform::ToStdString(label->text());
     if (auto* combo = qobject_cast<QComboBox*>(w))
@@ -901,7 +901,7 @@ std::string QtPlatform::GetControlText(int dialog, int id) {
     return "";
 }
 
-void QtPlatform::SetControlImage(int dialog, int id, int bitmap) {
+void QtDesktop::SetControlImage(int dialog, int id, int bitmap) {
     DialogWindow* window = Find(dialog);
     auto* button = window ? qobject_cast<QAbstractButton*>(window->control(id)) : nullptr;
     if (!button) return;
@@ -912,28 +912,28 @@ void QtPlatform::SetControlImage(int dialog, int id, int bitmap) {
     if (!size.isEmpty()) button->setIconSize(size);
 }
 
-void QtPlatform::SetScrollRange(int dialog, int id, int minimum, int maximum) {
+void QtDesktop::SetScrollRange(int dialog, int id, int minimum, int maximum) {
     if (auto* bar = qobject_cast<QScrollBar*>(ControlWidget(dialog, id))) {
         const QSignalBlocker block(bar);
         bar->setRange(minimum, std::max(minimum, maximum));
     }
 }
 
-void QtPlatform::SetScrollPosition(int dialog, int id, int position) {
+void QtDesktop::SetScrollPosition(int dialog, int id, int position) {
     if (auto* bar = qobject_cast<QScrollBar*>(ControlWidget(dialog, id))) {
         const QSignalBlocker block(bar);
         bar->setValue(position);
     }
 }
 
-void QtPlatform::ComboReset(int dialog, int id) {
+void QtDesktop::ComboReset(int dialog, int id) {
     if (auto* combo = qobject_cast<QComboBox*>(ControlWidget(dialog, id))) {
         const QSignalBlocker block(combo);
         combo->clear();
     }
 }
 
-void QtPlatform::ComboAdd(int dialog, int id, const std::string& text) {
+void QtDesktop::ComboAdd(int dialog, int id, const std::string& text) {
     if (auto* combo = qobject_cast<QComboBox*>(ControlWidget(dialog, id))) {
         const QSignalBlocker block(combo);
         const bool wasEmpty = combo->count() == 0;
@@ -943,23 +943,23 @@ void QtPlatform::ComboAdd(int dialog, int id, const std::string& text) {
     }
 }
 
-void QtPlatform::ComboSelect(int dialog, int id, int index) {
+void QtDesktop::ComboSelect(int dialog, int id, int index) {
     if (auto* combo = qobject_cast<QComboBox*>(ControlWidget(dialog, id))) {
         const QSignalBlocker block(combo);
         combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
     }
 }
 
-int QtPlatform::ComboSelection(int dialog, int id) {
+int QtDesktop::ComboSelection(int dialog, int id) {
     auto* combo = qobject_cast<QComboBox*>(ControlWidget(dialog, id));
     return combo ? combo->currentIndex() : -1;
 }
 
-void QtPlatform::EnableControl(int dialog, int id, bool enabled) {
+void QtDesktop::EnableControl(int dialog, int id, bool enabled) {
     if (QWidget* w = ControlWidget(dialog, id)) w->setEnabled(enabled);
 }
 
-void QtPlatform::SetChecked(int dialog, int id, bool checked) {
+void QtDesktop::SetChecked(int dialog, int id, bool checked) {
     DialogWindow* window = Find(dialog);
     auto* button = window ? qobject_cast<QAbstractButton*>(window->control(id)) : nullptr;
     if (!button) return;
@@ -970,16 +970,16 @@ void QtPlatform::SetChecked(int dialog, int id, bool checked) {
     if (group) group->setExclusive(true);
 }
 
-bool QtPlatform::IsChecked(int dialog, int id) {
+bool QtDesktop::IsChecked(int dialog, int id) {
     auto* button = qobject_cast<QAbstractButton*>(ControlWidget(dialog, id));
     return button && button->isChecked();
 }
 
-void QtPlatform::SetFocus(int dialog, int id) {
+void QtDesktop::SetFocus(int dialog, int id) {
     if (QWidget* w = ControlWidget(dialog, id)) w->setFocus(Qt::OtherFocusReason);
 }
 
-void QtPlatform::SetControlColors(int dialog, int id, Rgb text, Rgb background) {
+void QtDesktop::SetControlColors(int dialog, int id, Rgb text, Rgb background) {
     QWidget* w = ControlWidget(dialog, id);
     if (!w) return;
     QPalette pal = w->palette();
@@ -990,23 +990,23 @@ void QtPlatform::SetControlColors(int dialog, int id, Rgb text, Rgb background) 
     w->setAutoFillBackground(true);
 }
 
-void QtPlatform::SetToolTip(int dialog, int id, const std::string& text) {
+void QtDesktop::SetToolTip(int dialog, int id, const std::string& text) {
     if (QWidget* w = ControlWidget(dialog, id)) w->setToolTip(qtplatform::ToQString(text));
 }
 
-void QtPlatform::PaintRows(int dialog, int id, const Rgb* rows, int count) {
+void QtDesktop::PaintRows(int dialog, int id, const Rgb* rows, int count) {
     auto* frame = dynamic_cast<qtplatform::FrameBox*>(ControlWidget(dialog, id));
     if (frame && rows) frame->SetRows(rows, count);
 }
 
-void QtPlatform::ControlPixelSize(int dialog, int id, int& width, int& height) {
+void QtDesktop::ControlPixelSize(int dialog, int id, int& width, int& height) {
     auto* frame = dynamic_cast<qtplatform::FrameBox*>(ControlWidget(dialog, id));
     const QSize size = frame ? frame->contentsRect().size() : QSize();
     width = std::max(size.width(), 0);
     height = std::max(size.height(), 0);
 }
 
-void QtPlatform::PaintPixels(int dialog, int id, int width, int height, const Rgb* pixels) {
+void QtDesktop::PaintPixels(int dialog, int id, int width, int height, const Rgb* pixels) {
     auto* frame = dynamic_cast<qtplatform::FrameBox*>(ControlWidget(dialog, id));
     if (!frame || !pixels || width <= 0 || height <= 0) return;
     QImage image(width, height, QImage::Format_RGB32);
@@ -1019,7 +1019,7 @@ void QtPlatform::PaintPixels(int dialog, int id, int width, int height, const Rg
 
 // ---- message boxes and file dialogs
 
-bool QtPlatform::MessageBox(const std::string& text, const std::string& caption, int style) {
+bool QtDesktop::MessageBox(const std::string& text, const std::string& caption, int style) {
     QMessageBox::Icon icon = QMessageBox::Critical;
     if (style == MB_WARNING_OK_CANCEL)
         icon = QMessageBox::Warning;
@@ -1033,19 +1033,19 @@ bool QtPlatform::MessageBox(const std::string& text, const std::string& caption,
     return box.exec() == QMessageBox::Ok;
 }
 
-std::string QtPlatform::OpenFileDialog(const std::string& title, const std::string& description,
-                                       const std::string& pattern, const std::string& folder) {
+std::string QtDesktop::OpenFileDialog(const std::string& title, const std::string& description,
+                                      const std::string& pattern, const std::string& folder) {
     return RunFileDialog(Find(DIALOG_MAIN), false, title, description, pattern, folder);
 }
 
-std::string QtPlatform::SaveFileDialog(const std::string& title, const std::string& description,
-                                       const std::string& pattern, const std::string& folder) {
+std::string QtDesktop::SaveFileDialog(const std::string& title, const std::string& description,
+                                      const std::string& pattern, const std::string& folder) {
     return RunFileDialog(Find(DIALOG_MAIN), true, title, description, pattern, folder);
 }
 
 // ---- progress
 
-bool QtPlatform::ShowProgress(const std::string& title, const std::string& text, int percent) {
+bool QtDesktop::ShowProgress(const std::string& title, const std::string& text, int percent) {
     if (!progress_) {
         progress_ = new QProgressDialog(Find(DIALOG_MAIN));
         progress_->setWindowModality(Qt::ApplicationModal);
@@ -1061,14 +1061,14 @@ bool QtPlatform::ShowProgress(const std::string& title, const std::string& text,
     return !progress_->wasCanceled();
 }
 
-void QtPlatform::EndProgress() {
+void QtDesktop::EndProgress() {
     delete progress_;
     progress_ = nullptr;
 }
 
 // ---- the main loop
 
-int QtPlatform::RunEventLoop(std::function<void()> pass) {
+int QtDesktop::RunEventLoop(std::function<void()> pass) {
     if (quitRequested_) { // Quit came before the loop started
         quitRequested_ = false;
         return quitCode_;
@@ -1086,13 +1086,13 @@ int QtPlatform::RunEventLoop(std::function<void()> pass) {
     return code;
 }
 
-void QtPlatform::Quit(int code) {
+void QtDesktop::Quit(int code) {
     quitRequested_ = true;
     quitCode_ = code;
     QApplication::exit(code);
 }
 
-void QtPlatform::Pass() {
+void QtDesktop::Pass() {
     // A pass that waits in a message box it opened is not entered again from that box's loop.
     if (inPass_) return;
     inPass_ = true;
@@ -1101,35 +1101,35 @@ void QtPlatform::Pass() {
     inPass_ = false;
 }
 
-bool QtPlatform::IsKeyDown(int virtualKey) {
+bool QtDesktop::IsKeyDown(int virtualKey) {
     return keys_->Query(virtualKey);
 }
 
-void QtPlatform::DropKeyPresses() {
+void QtDesktop::DropKeyPresses() {
     keys_->DropPresses();
 }
 
-bool QtPlatform::KeysBelongToDialog() {
+bool QtDesktop::KeysBelongToDialog() {
     return qtplatform::KeysWithDialog();
 }
 
 // ---- MIDI input
 
-void QtPlatform::MidiCallback(double, std::vector<unsigned char>* message, void* self) {
+void QtDesktop::MidiCallback(double, std::vector<unsigned char>* message, void* self) {
     if (!message || message->empty() || message->size() > 3) return; // short messages only
-    auto* platform = static_cast<QtPlatform*>(self);
+    auto* platform = static_cast<QtDesktop*>(self);
     const uint8_t d1 = message->size() > 1 ? (*message)[1] : 0;
     const uint8_t d2 = message->size() > 2 ? (*message)[2] : 0;
     platform->InjectMidi((*message)[0], d1, d2);
 }
 
-void QtPlatform::InjectMidi(uint8_t status, uint8_t data1, uint8_t data2) {
+void QtDesktop::InjectMidi(uint8_t status, uint8_t data1, uint8_t data2) {
     constexpr size_t kMaxQueued = 4096; // a flood while no pass runs is cut, not hoarded
     std::lock_guard<std::mutex> lock(midiMutex_);
     if (midiQueue_.size() < kMaxQueued) midiQueue_.push_back({status, data1, data2});
 }
 
-void QtPlatform::DrainMidi() {
+void QtDesktop::DrainMidi() {
     std::deque<MidiMessage> messages;
     {
         std::lock_guard<std::mutex> lock(midiMutex_);
@@ -1139,7 +1139,7 @@ void QtPlatform::DrainMidi() {
         if (midiTarget_) midiTarget_->OnMidi(m.status, m.data1, m.data2);
 }
 
-bool QtPlatform::OpenMidiInput(DialogEvents* events) {
+bool QtDesktop::OpenMidiInput(DialogEvents* events) {
     CloseMidiInput();
     // The target also receives injected messages when there is no port.
     midiTarget_ = events;
@@ -1151,7 +1151,7 @@ bool QtPlatform::OpenMidiInput(DialogEvents* events) {
         midi->setErrorCallback(SilentMidiError, nullptr);
         if (midi->getPortCount() == 0) return false;
         midi->ignoreTypes(true, true, true); // no system exclusive, timing or active sensing
-        midi->setCallback(&QtPlatform::MidiCallback, this);
+        midi->setCallback(&QtDesktop::MidiCallback, this);
         midi->openPort(0, "Tavomix input");
         if (!midi->isPortOpen()) return false;
         midi_ = std::move(midi);
@@ -1161,7 +1161,7 @@ bool QtPlatform::OpenMidiInput(DialogEvents* events) {
     }
 }
 
-void QtPlatform::CloseMidiInput() {
+void QtDesktop::CloseMidiInput() {
     if (midi_) {
         try {
             midi_->cancelCallback();
@@ -1177,14 +1177,14 @@ void QtPlatform::CloseMidiInput() {
 
 // ---- periodic timer
 
-int QtPlatform::StartPeriodicTimer(int periodMs, std::function<void()> tick) {
+int QtDesktop::StartPeriodicTimer(int periodMs, std::function<void()> tick) {
     std::lock_guard<std::mutex> lock(timerMutex_);
     const int id = nextTimerId_++;
     timers_[id] = std::make_unique<PeriodicTimer>(periodMs, std::move(tick));
     return id;
 }
 
-void QtPlatform::KillPeriodicTimer(int id) {
+void QtDesktop::KillPeriodicTimer(int id) {
     std::unique_ptr<PeriodicTimer> stopping;
     {
         std::lock_guard<std::mutex> lock(timerMutex_);

@@ -1,14 +1,13 @@
-// The real platform: dialogs built from their templates as Qt widgets, message boxes and file
+// The real desktop: dialogs built from their templates as Qt widgets, message boxes and file
 // dialogs, the event loop with its 1 ms pass, MIDI input on RtMidi, key state from Qt's key
-// events, the periodic timer on a thread of its own, and the audio voices on OpenAL Soft.
+// events and the periodic timer on a thread of its own.
 //
-// Threads: a QApplication must exist before the platform is built, on the same (UI) thread.
-// Every call is made on the UI thread, except the voice calls (engine lock held, any thread),
-// the timer calls (any thread) and InjectMidi (any thread).
+// Threads: a QApplication must exist before the desktop is built, on the same (UI) thread.
+// Every call is made on the UI thread, except the timer calls (any thread) and InjectMidi (any
+// thread).
 #pragma once
 
-#include "platform/openal/openal_voices.h"
-#include "platform/platform.h"
+#include "platform/desktop.h"
 
 #include <array>
 #include <cstdint>
@@ -29,15 +28,12 @@ class DialogWindow;
 class KeyFilter;
 } // namespace qtplatform
 
-class QtPlatform : public Platform {
+class QtDesktop : public Desktop {
   public:
-    QtPlatform();
-    ~QtPlatform() override;
-    QtPlatform(const QtPlatform&) = delete;
-    QtPlatform& operator=(const QtPlatform&) = delete;
-
-    // Opens the default audio device; false when there is none and the voices stay silent.
-    bool OpenAudio() { return voices_.OpenDevice(); }
+    QtDesktop();
+    ~QtDesktop() override;
+    QtDesktop(const QtDesktop&) = delete;
+    QtDesktop& operator=(const QtDesktop&) = delete;
 
     // ---- for tests (UI thread unless said otherwise)
     // Queues one short MIDI message as the input port would; the next pass hands it to the
@@ -48,7 +44,7 @@ class QtPlatform : public Platform {
     // The widget of control `id` in the newest open dialog `dialog`, or null.
     QWidget* ControlWidget(int dialog, int id);
 
-    // ---- Platform
+    // ---- Desktop
     void CreateDialog(int dialog, DialogEvents* events) override;
     void RunModalDialog(int dialog, DialogEvents* events) override;
     void EndDialog(int dialog) override;
@@ -88,14 +84,6 @@ class QtPlatform : public Platform {
     bool KeysBelongToDialog() override;
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
-    void VoiceCreate(int voice, int bytes, int volume) override {
-        voices_.Create(voice, bytes, volume);
-    }
-    void VoiceFill(int voice, const uint8_t* samples, int count) override {
-        voices_.Fill(voice, samples, count);
-    }
-    void VoicePlay(int voice, bool looping) override { voices_.Play(voice, looping); }
-    void VoiceStop(int voice) override { voices_.Stop(voice); }
 
   private:
     friend class qtplatform::DialogWindow;
@@ -111,8 +99,6 @@ class QtPlatform : public Platform {
     void Pass();
     void DrainMidi();
     static void MidiCallback(double stamp, std::vector<unsigned char>* message, void* self);
-
-    OpenAlVoices voices_;
 
     // Open dialogs, oldest first; a dialog id may be open more than once (About boxes).
     std::deque<qtplatform::DialogWindow*> windows_;

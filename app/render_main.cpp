@@ -8,6 +8,7 @@
 // Exit codes: 0 written, 1 the song was refused or the WAV could not be made, 2 bad usage.
 #include "files/song_file.h"
 #include "files/wav_export.h"
+#include "platform/openal/loopback_voices.h"
 #include "song/song_model.h"
 #include "sound/instrument_bank.h"
 
@@ -101,7 +102,8 @@ int main(int argc, char** argv) {
         std::fflush(stderr);
         return true;
     };
-    const WavExportResult result = RenderSongToWav(out, options, progress);
+    LoopbackVoices mixer;
+    const WavExportResult result = RenderSongToWav(mixer, out, options, progress);
     if (shown) std::fputc('\n', stderr);
     if (result != WavExportResult::Done) {
         std::fprintf(stderr, "tavomix-render: %s: %s\n", out.c_str(), WavExportMessage(result));

@@ -1,0 +1,50 @@
+// The voices seam: five fill-once buffers of unsigned 8-bit mono at 45056 Hz. Voices 0..3 play
+// sound types 0..3, voice 4 the metronome click. The live implementation plays through the
+// sound card with OpenAL (platform/openal/); the WAV export plays into a mixer that renders on
+// demand; tests install the recording fake.
+//
+// Threads: every call is made with `sound_engine_lock` held, from the tick thread or the UI
+// thread. Without an audio device every call does nothing.
+#pragma once
+
+#include <cstdint>
+
+class Voices {
+  public:
+    virtual ~Voices() = default;
+    // Creates voice `voice` with a buffer of `bytes` samples (silence) and its volume in
+    // hundredths of a decibel (0 = full, -1000 = -10 dB).
+    virtual void Create(int voice, int bytes, int volumeHundredthsDb) = 0;
+    // Copies `count` samples to the start of the voice's buffer (never past its end); the voice
+    // must be stopped.
+    virtual void Fill(int voice, const uint8_t* samples, int count) = 0;
+    // Plays the voice from its current position, once or repeating the whole buffer.
+    virtual void Play(int voice, bool looping) = 0;
+    // Stops the voice and rewinds it to its first sample.
+    virtual void Stop(int voice) = 0;
+};
+
+// Voices whose mix is rendered on demand instead of played: the WAV export plays the song into
+// one, tick by tick, and takes the samples between the ticks.
+class MixingVoices : public Voices {
+  public:
+    // Starts mixing 16-bit mono at `rate` Hz with five new voices. False when no mixer can be
+    // had; the live voices are never disturbed.
+    virtual bool Open(int rate) = 0;
+    virtual void Close() = 0;
+    // Mixes the next `frames` samples of the five voices into `out`.
+    virtual void Mix(int16_t* out, int frames) = 0;
+    // True once every voice has been stopped, never played, or played once past its last sample
+    // that is not silence. A looping voice with sound in its buffer is never silent.
+    virtual bool Silent() const = 0;
+};
+
+// The live voices the logic plays through, installed by the program at start-up (a test installs
+// a fake). Reading it is safe from any thread.
+Voices& voices();
+void SetVoices(Voices* v);
+Voices* InstalledVoices();
+
+// The mixer the WAV export renders through; null when the program has none.
+MixingVoices* mixing_voices();
+void SetMixingVoices(MixingVoices* m);
