@@ -23,14 +23,14 @@ void TickWithFourNotes(benchmark::State& state) {
         SoundBank[k].waveform = 2;
     }
     for (int c = 0; c < CHANNEL_COUNT; ++c) {
-        song_positions[0][c] = static_cast<int16_t>(1 + c);
+        song.song_positions[0][c] = static_cast<int16_t>(1 + c);
         for (int r = 0; r < TRACK_ROWS; ++r)
             SetCell(1 + c, r, Cell{static_cast<uint8_t>(c), static_cast<uint8_t>(10 + c)});
     }
-    warmup_ticks = WARMUP_TICKS;
+    play.warmup_ticks = WARMUP_TICKS;
     StartPatternPlay();
-    countdown_left = 0;
-    play_armed = 1;
+    play.countdown_left = 0;
+    play.play_armed = 1;
     for (auto _ : state) {
         SequencerTick();
         fake.audioLog.clear();

@@ -11,8 +11,9 @@ namespace {
 
 void MemsetBaseline(benchmark::State& state) {
     for (auto _ : state) {
-        std::memset(render_buffers[0], static_cast<int>(state.iterations() & 0xFF), RENDER_LENGTH);
-        benchmark::DoNotOptimize(render_buffers[0]);
+        std::memset(engine.render_buffers[0], static_cast<int>(state.iterations() & 0xFF),
+                    RENDER_LENGTH);
+        benchmark::DoNotOptimize(engine.render_buffers[0]);
         benchmark::ClobberMemory();
     }
 }
@@ -23,22 +24,22 @@ BENCHMARK(MemsetBaseline);
 void RenderNote(benchmark::State& state) {
     InitSoundBank();
     const int type = static_cast<int>(state.range(0));
-    ActiveSound.soundType = type;
-    ActiveSound.testFrequency = static_cast<int32_t>(state.range(1));
-    ActiveSound.initVolume = 15;
+    engine.ActiveSound.soundType = type;
+    engine.ActiveSound.testFrequency = static_cast<int32_t>(state.range(1));
+    engine.ActiveSound.initVolume = 15;
     const bool shaped = state.range(2) != 0;
-    ActiveSound.fade = shaped ? 9 : 7;      // 9: the envelope acts every 1408 samples
-    ActiveSound.period = shaped ? 3 : 0;    // 3: sweep steps of 131.79 samples
-    ActiveSound.pitchBend = shaped ? 6 : 7; // 6: sweeping slowly down
-    ActiveSound.waveform = 2;
-    ActiveSound.waveformType = 0;
-    ActiveSound.useLength = 0;
-    const int32_t frequency = ActiveSound.testFrequency;
+    engine.ActiveSound.fade = shaped ? 9 : 7;      // 9: the envelope acts every 1408 samples
+    engine.ActiveSound.period = shaped ? 3 : 0;    // 3: sweep steps of 131.79 samples
+    engine.ActiveSound.pitchBend = shaped ? 6 : 7; // 6: sweeping slowly down
+    engine.ActiveSound.waveform = 2;
+    engine.ActiveSound.waveformType = 0;
+    engine.ActiveSound.useLength = 0;
+    const int32_t frequency = engine.ActiveSound.testFrequency;
     SelectRenderBuffer(type);
     for (auto _ : state) {
-        ActiveSound.testFrequency = frequency;
+        engine.ActiveSound.testFrequency = frequency;
         RenderSound(type);
-        benchmark::DoNotOptimize(current_render_buffer);
+        benchmark::DoNotOptimize(engine.current_render_buffer);
         benchmark::ClobberMemory();
     }
 }

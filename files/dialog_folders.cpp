@@ -12,7 +12,7 @@ std::string FolderOf(const std::string& path) {
 }
 
 std::string SongFolder() {
-    return std::strcmp(song_name, "Noname") == 0 ? std::string() : FolderOf(song_name);
+    return std::strcmp(song.song_name, "Noname") == 0 ? std::string() : FolderOf(song.song_name);
 }
 
 std::string BankFolder() {

@@ -7,8 +7,8 @@
 #include "platform/desktop.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_engine.h"
 
 #include <cstring>
 #include <memory>
@@ -20,7 +20,7 @@ constexpr char SONG_DIALOG_FILTER[] = ".SON Song file (*.SON)";
 constexpr char SONG_DIALOG_PATTERN[] = "*.son";
 
 // The fields of a song state, checked and ready to be taken.
-struct SongState {
+struct CheckedSongState {
     int32_t tempo, sizeLessOne, reserved;
     uint8_t tracks[TRACK_COUNT][TRACK_BYTES];
     int16_t positions[STORED_POSITION_COUNT][CHANNEL_COUNT];
@@ -28,7 +28,7 @@ struct SongState {
 };
 
 // Reads and checks a state; false when a field is out of the range the song model allows.
-bool DecodeSongState(const uint8_t* in, SongState& s) {
+bool DecodeSongState(const uint8_t* in, CheckedSongState& s) {
     s.tempo = GetI32(in);
     s.sizeLessOne = GetI32(in + 4);
     s.reserved = GetI32(in + 8);
@@ -47,34 +47,34 @@ bool DecodeSongState(const uint8_t* in, SongState& s) {
     return true;
 }
 
-void TakeSongState(const SongState& s, bool loop) {
-    song_loop = loop ? 1 : 0;
-    tempo = NormaliseTempo(s.tempo);
-    song_size = s.sizeLessOne + 1;
-    song_reserved = s.reserved;
+void TakeSongState(const CheckedSongState& s, bool loop) {
+    song.song_loop = loop ? 1 : 0;
+    song.tempo = NormaliseTempo(s.tempo);
+    song.song_size = s.sizeLessOne + 1;
+    song.song_reserved = s.reserved;
     for (int t = 0; t < TRACK_COUNT; ++t) WriteTrackBytes(t, s.tracks[t]);
     for (int p = 0; p < STORED_POSITION_COUNT; ++p)
-        for (int c = 0; c < CHANNEL_COUNT; ++c) song_positions[p][c] = s.positions[p][c];
-    std::lock_guard<std::mutex> lock(sound_engine_lock);
+        for (int c = 0; c < CHANNEL_COUNT; ++c) song.song_positions[p][c] = s.positions[p][c];
+    const EngineLockGuard lock(sound_engine_lock);
     for (int k = 0; k < INSTRUMENT_COUNT; ++k) SoundBank[k] = s.bank[k];
 }
 
 void SetSongName(const std::string& path) {
-    std::snprintf(song_name, sizeof song_name, "%s", path.c_str());
+    std::snprintf(song.song_name, sizeof song.song_name, "%s", path.c_str());
 }
 
 } // namespace
 
 void EncodeSongState(uint8_t out[SONG_STATE_SIZE]) {
-    PutI32(out, tempo);
-    PutI32(out + 4, song_size.load() - 1);
-    PutI32(out + 8, song_reserved);
+    PutI32(out, song.tempo);
+    PutI32(out + 4, song.song_size.load() - 1);
+    PutI32(out + 8, song.song_reserved);
     for (int t = 0; t < TRACK_COUNT; ++t)
         ReadTrackBytes(t, out + SONG_STATE_TRACKS + TRACK_BYTES * t);
     for (int p = 0; p < STORED_POSITION_COUNT; ++p)
         for (int c = 0; c < CHANNEL_COUNT; ++c)
-            PutI16(out + SONG_STATE_POSITIONS + 8 * p + 2 * c, song_positions[p][c].load());
-    std::lock_guard<std::mutex> lock(sound_engine_lock);
+            PutI16(out + SONG_STATE_POSITIONS + 8 * p + 2 * c, song.song_positions[p][c].load());
+    const EngineLockGuard lock(sound_engine_lock);
     for (int k = 0; k < INSTRUMENT_COUNT; ++k)
         EncodeInstrument(SoundBank[k], out + SONG_STATE_BANK + INSTRUMENT_RECORD_SIZE * k);
 }
@@ -86,14 +86,14 @@ int32_t NormaliseTempo(int32_t t) {
 }
 
 SongFileResult WriteSongFile(const std::string& path) {
-    warmup_ticks = 5;
+    play.warmup_ticks = 5;
     std::vector<uint8_t> state(SONG_STATE_SIZE);
     EncodeSongState(state.data());
     std::unique_ptr<xq::PackedBlock, void (*)(xq::PackedBlock*)> block(
         xq::CompressBlock(state.data(), SONG_STATE_SIZE, xq::METHOD_LZSS), xq::FreeBlock);
     if (!block) return SongFileResult::WriteFailed;
-    const uint8_t header[SONG_FILE_HEADER_SIZE] = {'T', 'V',
-                                                   static_cast<uint8_t>(song_loop ? 'S' : 'X'), 1};
+    const uint8_t header[SONG_FILE_HEADER_SIZE] = {
+        'T', 'V', static_cast<uint8_t>(song.song_loop ? 'S' : 'X'), 1};
     const WriteResult written = WriteFileSafely(path, [&](std::FILE* f) {
         return std::fwrite(header, 1, sizeof header, f) == sizeof header &&
                xq::WriteBlock(block.get(), f);
@@ -105,7 +105,7 @@ SongFileResult WriteSongFile(const std::string& path) {
 }
 
 SongFileResult LoadSongFile(const std::string& path) {
-    warmup_ticks = 5;
+    play.warmup_ticks = 5;
     std::vector<uint8_t> file;
     // The packed form is read at most this far, so a larger file cannot take memory.
     if (!ReadFilePrefix(path, SONG_FILE_HEADER_SIZE + SONG_FILE_MAX_PACKED, file))
@@ -151,7 +151,7 @@ SongFileResult LoadSongBytes(std::vector<uint8_t>& file) {
         std::memcpy(state.data(), rest, SONG_STATE_SIZE);
     }
 
-    auto checked = std::make_unique<SongState>();
+    auto checked = std::make_unique<CheckedSongState>();
     if (!DecodeSongState(state.data(), *checked)) return SongFileResult::Damaged;
     TakeSongState(*checked, loop);
     return SongFileResult::Done;
@@ -161,7 +161,7 @@ SongFileResult SaveSong() {
     const std::string path = desktop().SaveFileDialog("Song Saver", SONG_DIALOG_FILTER,
                                                       SONG_DIALOG_PATTERN, SongFolder());
     if (path.empty()) {
-        warmup_ticks = 5;
+        play.warmup_ticks = 5;
         return SongFileResult::Cancelled;
     }
     return WriteSongFile(path);
@@ -171,7 +171,7 @@ SongFileResult LoadSong() {
     const std::string path = desktop().OpenFileDialog("Song Loader", SONG_DIALOG_FILTER,
                                                       SONG_DIALOG_PATTERN, SongFolder());
     if (path.empty()) {
-        warmup_ticks = 5;
+        play.warmup_ticks = 5;
         return SongFileResult::Cancelled;
     }
     return LoadSongFile(path);

@@ -3,8 +3,8 @@
 #include "files/dialog_folders.h"
 #include "files/file_io.h"
 #include "platform/desktop.h"
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_engine.h"
 
 #include <mutex>
 
@@ -16,7 +16,7 @@ constexpr char BANK_DIALOG_PATTERN[] = "*.fms";
 SongFileResult WriteSoundBankFile(const std::string& path) {
     uint8_t bytes[SOUND_BANK_SIZE];
     {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         for (int k = 0; k < INSTRUMENT_COUNT; ++k)
             EncodeInstrument(SoundBank[k], bytes + INSTRUMENT_RECORD_SIZE * k);
     }
@@ -37,7 +37,7 @@ SongFileResult ReadSoundBankBytes(const std::vector<uint8_t>& bytes) {
     Instrument bank[INSTRUMENT_COUNT];
     for (int k = 0; k < INSTRUMENT_COUNT; ++k)
         DecodeInstrument(bytes.data() + INSTRUMENT_RECORD_SIZE * k, bank[k]);
-    std::lock_guard<std::mutex> lock(sound_engine_lock);
+    const EngineLockGuard lock(sound_engine_lock);
     for (int k = 0; k < INSTRUMENT_COUNT; ++k) SoundBank[k] = bank[k];
     return SongFileResult::Done;
 }

@@ -5,12 +5,13 @@
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_engine.h"
 #include "sound/synthesis.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -23,71 +24,27 @@ constexpr int64_t kMaxFrames = (int64_t{0xFFFFFFFF} - (WAV_HEADER_SIZE - 8)) / 2
 // The noise generator's state for every render: its value at program start.
 constexpr uint32_t kRenderNoiseState = 1;
 
-// Everything the tick and the render change, taken on construction and put back on destruction.
+// Everything the tick and the render change, taken on construction and put back on destruction:
+// the play state, the sound engine's state and the unsaved mark.
 class SavedPlayState {
   public:
-    SavedPlayState()
-        : warmup_(warmup_ticks.load(kRelaxed)), reset_(keyboard_reset_pending.load(kRelaxed)),
-          image_(countdown_image.load(kRelaxed)), position_(current_position.load(kRelaxed)),
-          row_(current_row.load(kRelaxed)), playing_(playing.load(kRelaxed)),
-          songPlay_(song_play.load(kRelaxed)), armed_(play_armed.load(kRelaxed)),
-          countdown_(countdown_left.load(kRelaxed)), metronome_(metronome_count.load(kRelaxed)),
-          metronomeOn_(metronome_enabled.load(kRelaxed)), active_(ActiveSound),
-          renderBuffer_(current_render_buffer), noise_(noise_state), modified_(song_modified) {
-        for (int c = 0; c < CHANNEL_COUNT; ++c) {
-            muted_[c] = channel_muted[c].load(kRelaxed);
-            level_[c] = channel_level[c].load(kRelaxed);
-        }
-        for (int t = 0; t < SOUND_TYPE_COUNT; ++t) started_[t] = sound_started[t].load(kRelaxed);
-        for (int v = 0; v < OUTPUT_CHANNEL_COUNT; ++v) {
-            loops_[v] = loop_flags[v];
-            voicePlaying_[v] = playing_flags[v].load(kRelaxed);
-        }
-        std::memcpy(buffers_.data(), render_buffers, sizeof render_buffers);
+    SavedPlayState() : play_(play), modified_(song.song_modified) {
+        const EngineLockGuard lock(sound_engine_lock);
+        *engine_ = engine;
     }
     ~SavedPlayState() {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
-        std::memcpy(render_buffers, buffers_.data(), sizeof render_buffers);
-        for (int v = 0; v < OUTPUT_CHANNEL_COUNT; ++v) {
-            loop_flags[v] = loops_[v];
-            playing_flags[v].store(voicePlaying_[v], kRelaxed);
-        }
-        for (int t = 0; t < SOUND_TYPE_COUNT; ++t) sound_started[t].store(started_[t], kRelaxed);
-        for (int c = 0; c < CHANNEL_COUNT; ++c) {
-            channel_muted[c].store(muted_[c], kRelaxed);
-            channel_level[c].store(level_[c], kRelaxed);
-        }
-        song_modified = modified_;
-        noise_state = noise_;
-        current_render_buffer = renderBuffer_;
-        ActiveSound = active_;
-        metronome_enabled.store(metronomeOn_, kRelaxed);
-        metronome_count.store(metronome_, kRelaxed);
-        countdown_left.store(countdown_, kRelaxed);
-        play_armed.store(armed_, kRelaxed);
-        song_play.store(songPlay_, kRelaxed);
-        playing.store(playing_, kRelaxed);
-        current_row.store(row_, kRelaxed);
-        current_position.store(position_, kRelaxed);
-        countdown_image.store(image_, kRelaxed);
-        keyboard_reset_pending.store(reset_, kRelaxed);
-        warmup_ticks.store(warmup_, kRelaxed);
+        const EngineLockGuard lock(sound_engine_lock);
+        engine = *engine_;
+        play = play_;
+        song.song_modified = modified_;
     }
     SavedPlayState(const SavedPlayState&) = delete;
     SavedPlayState& operator=(const SavedPlayState&) = delete;
 
   private:
-    int32_t warmup_, reset_, image_, position_;
-    int16_t row_;
-    int32_t playing_, songPlay_, armed_, countdown_, metronome_, metronomeOn_;
-    int32_t muted_[CHANNEL_COUNT], level_[CHANNEL_COUNT];
-    int started_[SOUND_TYPE_COUNT];
-    int loops_[OUTPUT_CHANNEL_COUNT], voicePlaying_[OUTPUT_CHANNEL_COUNT];
-    ActiveSoundState active_;
-    uint8_t* renderBuffer_;
-    uint32_t noise_;
+    PlayState play_;
     int modified_;
-    std::vector<uint8_t> buffers_ = std::vector<uint8_t>(sizeof render_buffers);
+    std::unique_ptr<SoundEngineState> engine_ = std::make_unique<SoundEngineState>();
 };
 
 // Plays the voices into the mixer for a scope and puts the live ones back.
@@ -117,23 +74,23 @@ class MixerOpen {
 // The state song play starts from, with the warm-up over, the metronome and count-down off and
 // every channel heard, so that the first tick plays row 0 of position 0.
 void SetUpRenderPlay() {
-    warmup_ticks.store(WARMUP_TICKS, kRelaxed);
-    metronome_enabled.store(0, kRelaxed);
-    metronome_count.store(0, kRelaxed);
-    countdown_left.store(0, kRelaxed);
+    play.warmup_ticks.store(WARMUP_TICKS, kRelaxed);
+    play.metronome_enabled.store(0, kRelaxed);
+    play.metronome_count.store(0, kRelaxed);
+    play.countdown_left.store(0, kRelaxed);
     for (int c = 0; c < CHANNEL_COUNT; ++c) {
-        channel_muted[c].store(0, kRelaxed);
-        channel_level[c].store(0, kRelaxed);
+        play.channel_muted[c].store(0, kRelaxed);
+        play.channel_level[c].store(0, kRelaxed);
     }
-    current_position.store(0, kRelaxed);
-    current_row.store(0, kRelaxed);
-    play_armed.store(1, kRelaxed);
-    song_play.store(1, kRelaxed);
-    playing.store(1, kRelaxed);
+    play.current_position.store(0, kRelaxed);
+    play.current_row.store(0, kRelaxed);
+    play.play_armed.store(1, kRelaxed);
+    play.song_play.store(1, kRelaxed);
+    play.playing.store(1, kRelaxed);
     // The noise generator is shared global state that every noise note advances: each render
     // starts it from the same value (and the saved state puts the editor's value back), so the
     // same song always gives the same samples.
-    noise_state = kRenderNoiseState;
+    engine.noise_state = kRenderNoiseState;
 }
 
 // Mixes and hands on samples up to a frame count, in chunks.
@@ -149,7 +106,7 @@ class Mixdown {
             const int n = static_cast<int>(std::min<int64_t>(kChunkFrames, end - frames_));
             if (frames_ + n > kMaxFrames) return WavExportResult::TooLong;
             {
-                std::lock_guard<std::mutex> lock(sound_engine_lock);
+                const EngineLockGuard lock(sound_engine_lock);
                 mixer_.Mix(chunk_, n);
             }
             frames_ += n;
@@ -172,14 +129,14 @@ WavExportResult RenderWithMixer(MixingVoices& mixer, const WavExportOptions& opt
     const MixerOpen open(mixer);
     const VoicesSwap swap(&mixer);
     {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         StartAudio(); // the live voices' sizes and volumes
         ClearStartedFlags();
     }
     SetUpRenderPlay();
 
     // The live timer's period: whole milliseconds.
-    const int64_t periodMs = 1000 / std::max(tempo, 1);
+    const int64_t periodMs = 1000 / std::max(song.tempo, 1);
     const int64_t expected = std::max<int64_t>(CountSongTicks(options.loops), 1);
     // Every pass ends within one visit of every row of every position.
     const int64_t tickLimit = int64_t{POSITION_COUNT} * TRACK_ROWS * options.loops;
@@ -189,9 +146,9 @@ WavExportResult RenderWithMixer(MixingVoices& mixer, const WavExportOptions& opt
     for (;;) {
         SequencerTick();
         ++stats.ticks;
-        if (!playing.load(kRelaxed)) break;
+        if (!play.playing.load(kRelaxed)) break;
         // Row 0 of position 0 after a tick that was playing: the song wrapped around.
-        if (current_position.load(kRelaxed) == 0 && current_row.load(kRelaxed) == 0 &&
+        if (play.current_position.load(kRelaxed) == 0 && play.current_row.load(kRelaxed) == 0 &&
             ++passes >= options.loops)
             break;
         if (stats.ticks >= tickLimit) break;
@@ -299,8 +256,8 @@ const char* WavExportMessage(WavExportResult result) {
 }
 
 int64_t CountSongTicks(int loops) {
-    const int size = std::clamp<int>(song_size.load(kRelaxed), 1, POSITION_COUNT);
-    const bool looping = song_loop.load(kRelaxed) == 1;
+    const int size = std::clamp<int>(song.song_size.load(kRelaxed), 1, POSITION_COUNT);
+    const bool looping = song.song_loop.load(kRelaxed) == 1;
     const int64_t limit = int64_t{POSITION_COUNT} * TRACK_ROWS * std::max(loops, 1);
     int64_t ticks = 0;
     int position = 0, row = 0, passes = 0;

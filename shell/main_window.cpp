@@ -10,8 +10,8 @@
 #include "shell/settings_file.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_engine.h"
 
 #include <cstdio>
 #include <mutex>
@@ -66,17 +66,17 @@ void ParkFocus() {
 }
 
 void RedrawCurrent() {
-    RedrawPatternView(current_row.load(kRelaxed), current_position.load(kRelaxed));
+    RedrawPatternView(play.current_row.load(kRelaxed), play.current_position.load(kRelaxed));
 }
 
 void ShowLoopButton() {
     desktop().SetControlImage(MAIN_WINDOW, BUTTON_LOOP,
-                              song_loop.load(kRelaxed) ? BITMAP_LOOP_ON : BITMAP_LOOP_OFF);
+                              song.song_loop.load(kRelaxed) ? BITMAP_LOOP_ON : BITMAP_LOOP_OFF);
 }
 
 void ShowRecordButton() {
     desktop().SetControlImage(MAIN_WINDOW, BUTTON_RECORD,
-                              record_enabled ? BITMAP_RECORD_ON : BITMAP_RECORD_OFF);
+                              settings.record_enabled ? BITMAP_RECORD_ON : BITMAP_RECORD_OFF);
 }
 
 void SetStepText(int id, const char* format, int value) {
@@ -86,7 +86,7 @@ void SetStepText(int id, const char* format, int value) {
 }
 
 void RequestQuit() {
-    if (song_modified &&
+    if (song.song_modified &&
         !ConfirmExit("The current song has not been saved.\n\nAre you sure to quit ?"))
         return;
     quit_requested = 1;
@@ -97,7 +97,7 @@ void RequestQuit() {
 void SaveSongCommand() {
     const SongFileResult result = SaveSong();
     // Only a song that reached its file is unmodified; a cancel or a failed write keeps the mark.
-    if (result == SongFileResult::Done) song_modified = 0;
+    if (result == SongFileResult::Done) song.song_modified = 0;
     UpdateTitle();
     if (result == SongFileResult::WriteFailed)
         ShowError("The song could not be written to this file.\nThe song was not saved.");
@@ -125,8 +125,8 @@ void ExportWavCommand() {
 }
 
 void LoadSongCommand() {
-    if (song_modified && !ConfirmSongData("This action will erase the\ncurrent song...\n\nAre "
-                                          "you sure to Load a song ?"))
+    if (song.song_modified && !ConfirmSongData("This action will erase the\ncurrent song...\n\nAre "
+                                               "you sure to Load a song ?"))
         return;
     const SongFileResult result = LoadSong();
     if (result != SongFileResult::Done) {
@@ -135,14 +135,14 @@ void LoadSongCommand() {
         return;
     }
     current_instrument.store(0, kRelaxed);
-    current_position.store(0, kRelaxed);
-    current_channel.store(0, kRelaxed);
-    RedrawPatternView(current_row.load(kRelaxed), 0);
+    play.current_position.store(0, kRelaxed);
+    play.current_channel.store(0, kRelaxed);
+    RedrawPatternView(play.current_row.load(kRelaxed), 0);
     RestartTickTimer();
     ShowTempoText();
-    desktop().SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, tempo);
+    desktop().SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, song.tempo);
     FillCurrentSelectors();
-    song_modified = 0;
+    song.song_modified = 0;
     ShowSongInfo();
     UpdateTitle();
     RefreshSettings();
@@ -173,7 +173,7 @@ void LoadSamplesCommand() {
     if (result != SongFileResult::Done) return;
     current_instrument.store(0, kRelaxed);
     {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         LoadCurrentInstrument(nullptr);
     }
     FillCurrentSelectors();
@@ -201,20 +201,20 @@ bool MenuCommand(int id) {
 void ToggleCommand(int id) {
     switch (id) {
     case BUTTON_LOOP:
-        song_loop.store(!song_loop.load(kRelaxed), kRelaxed);
+        song.song_loop.store(!song.song_loop.load(kRelaxed), kRelaxed);
         ShowLoopButton();
         break;
     case BUTTON_SOUND_EDITOR: RunSoundEditor(); break;
     case BUTTON_METRONOME:
-        metronome_enabled.store(!metronome_enabled.load(kRelaxed), kRelaxed);
+        play.metronome_enabled.store(!play.metronome_enabled.load(kRelaxed), kRelaxed);
         ShowMetronomeButton();
         break;
     case BUTTON_OCTAVE:
-        octave_shift = !octave_shift;
+        settings.octave_shift = !settings.octave_shift;
         ShowOctaveButton();
         break;
     case BUTTON_RECORD:
-        record_enabled = !record_enabled;
+        settings.record_enabled = !settings.record_enabled;
         ShowRecordButton();
         break;
     default: break;
@@ -267,13 +267,14 @@ MainWindow& main_window() {
 void UpdateTitle() {
     char title[512];
     std::snprintf(title, sizeof title,
-                  song_modified ? "Music Editor V2.10[%s*]" : "Music Editor V2.10[%s]", song_name);
+                  song.song_modified ? "Music Editor V2.10[%s*]" : "Music Editor V2.10[%s]",
+                  song.song_name);
     desktop().SetDialogTitle(MAIN_WINDOW, title);
 }
 
 void ShowTempoText() {
     char text[64];
-    std::snprintf(text, sizeof text, "Tempo : %d Bps (%d BPM)", tempo, tempo * 60 / 4);
+    std::snprintf(text, sizeof text, "Tempo : %d Bps (%d BPM)", song.tempo, song.tempo * 60 / 4);
     desktop().SetControlText(MAIN_WINDOW, TEMPO_TEXT, text);
 }
 
@@ -281,33 +282,37 @@ void RefreshSettings() {
     Desktop& p = desktop();
     RestartTickTimer();
     ShowTempoText();
-    p.SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, tempo);
-    p.SetScrollRange(MAIN_WINDOW, SCROLL_POSITION, 0, song_size.load(kRelaxed));
-    p.SetScrollPosition(MAIN_WINDOW, SCROLL_POSITION, current_position.load(kRelaxed));
-    p.SetScrollPosition(MAIN_WINDOW, SCROLL_SONG_SIZE, song_size.load(kRelaxed));
-    p.SetScrollPosition(MAIN_WINDOW, SCROLL_CURSOR_STEP, cursor_step);
-    SetStepText(CURSOR_STEP_TEXT, "Cursor Step : %d.", cursor_step);
-    p.SetScrollPosition(MAIN_WINDOW, SCROLL_METRONOME_STEP, metronome_step.load(kRelaxed));
-    SetStepText(METRONOME_STEP_TEXT, "Metronome Step : %d.", metronome_step.load(kRelaxed));
-    p.SetScrollPosition(MAIN_WINDOW, SCROLL_COUNTDOWN, countdown_start);
-    SetStepText(COUNTDOWN_TEXT, "Countdown Start : %d.", countdown_start - 1);
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, song.tempo);
+    p.SetScrollRange(MAIN_WINDOW, SCROLL_POSITION, 0, song.song_size.load(kRelaxed));
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_POSITION, play.current_position.load(kRelaxed));
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_SONG_SIZE, song.song_size.load(kRelaxed));
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_CURSOR_STEP, settings.cursor_step);
+    SetStepText(CURSOR_STEP_TEXT, "Cursor Step : %d.", settings.cursor_step);
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_METRONOME_STEP, settings.metronome_step.load(kRelaxed));
+    SetStepText(METRONOME_STEP_TEXT, "Metronome Step : %d.",
+                settings.metronome_step.load(kRelaxed));
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_COUNTDOWN, settings.countdown_start);
+    SetStepText(COUNTDOWN_TEXT, "Countdown Start : %d.", settings.countdown_start - 1);
     ShowLoopButton(); // looping comes with the song
 }
 
 bool ApplyScroll(int id, int code, int position) {
     int value, lo, hi;
     switch (id) {
-    case SCROLL_TEMPO: value = tempo, lo = 2, hi = 26; break;
+    case SCROLL_TEMPO: value = song.tempo, lo = 2, hi = 26; break;
     case SCROLL_SONG_SIZE:
-        SetSongSize(song_size.load(kRelaxed)); // moving the size puts the cursor at position 0
-        value = song_size.load(kRelaxed), lo = 1, hi = POSITION_COUNT;
+        SetSongSize(song.song_size.load(kRelaxed)); // moving the size puts the cursor at position 0
+        value = song.song_size.load(kRelaxed), lo = 1, hi = POSITION_COUNT;
         break;
     case SCROLL_POSITION:
-        value = current_position.load(kRelaxed), lo = 0, hi = song_size.load(kRelaxed) - 1;
+        value = play.current_position.load(kRelaxed), lo = 0,
+        hi = song.song_size.load(kRelaxed) - 1;
         break;
-    case SCROLL_CURSOR_STEP: value = cursor_step, lo = 0, hi = 16; break;
-    case SCROLL_METRONOME_STEP: value = metronome_step.load(kRelaxed), lo = 2, hi = 16; break;
-    case SCROLL_COUNTDOWN: value = countdown_start, lo = 1, hi = 6; break;
+    case SCROLL_CURSOR_STEP: value = settings.cursor_step, lo = 0, hi = 16; break;
+    case SCROLL_METRONOME_STEP:
+        value = settings.metronome_step.load(kRelaxed), lo = 2, hi = 16;
+        break;
+    case SCROLL_COUNTDOWN: value = settings.countdown_start, lo = 1, hi = 6; break;
     default: return false;
     }
     switch (code) {
@@ -319,12 +324,12 @@ bool ApplyScroll(int id, int code, int position) {
     }
     value = Clamp(value, lo, hi);
     switch (id) {
-    case SCROLL_TEMPO: tempo = 60 / (60 / value); break; // the tick rates the sequencer keeps
+    case SCROLL_TEMPO: song.tempo = 60 / (60 / value); break; // the tick rates the sequencer keeps
     case SCROLL_SONG_SIZE: SetSongSize(value); break;
     case SCROLL_POSITION: SetCurrentPosition(value); break;
-    case SCROLL_CURSOR_STEP: cursor_step = value; break;
-    case SCROLL_METRONOME_STEP: metronome_step.store(value, kRelaxed); break;
-    case SCROLL_COUNTDOWN: countdown_start = value; break;
+    case SCROLL_CURSOR_STEP: settings.cursor_step = value; break;
+    case SCROLL_METRONOME_STEP: settings.metronome_step.store(value, kRelaxed); break;
+    case SCROLL_COUNTDOWN: settings.countdown_start = value; break;
     default: break;
     }
     RefreshSettings();
@@ -346,11 +351,11 @@ void InstallSongDisplay() {
 
 void MainWindow::OnInit() {
     Desktop& p = desktop();
-    cursor_step = 0;
+    settings.cursor_step = 0;
     InstallSongDisplay();
     SetUpToolTips();
-    for (auto& level : channel_level) level.store(0, kRelaxed);
-    for (auto& muted : channel_muted) muted.store(0, kRelaxed);
+    for (auto& level : play.channel_level) level.store(0, kRelaxed);
+    for (auto& muted : play.channel_muted) muted.store(0, kRelaxed);
     ParkFocus();
 
     ShowLoopButton();
@@ -369,23 +374,24 @@ void MainWindow::OnInit() {
 
     const uint8_t empty[TRACK_BYTES] = {};
     for (int t = 0; t < TRACK_COUNT; ++t) WriteTrackBytes(t, empty);
-    for (auto& entry : song_positions[0]) entry.store(0, kRelaxed);
+    for (auto& entry : song.song_positions[0]) entry.store(0, kRelaxed);
     ShowSongInfo();
 
     p.SetScrollRange(MAIN_WINDOW, SCROLL_TEMPO, 2, 26);
-    p.SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, tempo);
-    song_size.store(1, kRelaxed);
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, song.tempo);
+    song.song_size.store(1, kRelaxed);
     p.SetScrollRange(MAIN_WINDOW, SCROLL_SONG_SIZE, 1, POSITION_COUNT);
     p.SetScrollPosition(MAIN_WINDOW, SCROLL_SONG_SIZE, 1);
     p.SetScrollRange(MAIN_WINDOW, SCROLL_CURSOR_STEP, 0, 16);
-    p.SetScrollPosition(MAIN_WINDOW, SCROLL_CURSOR_STEP, cursor_step);
-    SetStepText(CURSOR_STEP_TEXT, "Cursor Step : %d.", cursor_step);
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_CURSOR_STEP, settings.cursor_step);
+    SetStepText(CURSOR_STEP_TEXT, "Cursor Step : %d.", settings.cursor_step);
     p.SetScrollRange(MAIN_WINDOW, SCROLL_METRONOME_STEP, 2, 16);
-    p.SetScrollPosition(MAIN_WINDOW, SCROLL_METRONOME_STEP, metronome_step.load(kRelaxed));
-    SetStepText(METRONOME_STEP_TEXT, "Metronome Step : %d.", metronome_step.load(kRelaxed));
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_METRONOME_STEP, settings.metronome_step.load(kRelaxed));
+    SetStepText(METRONOME_STEP_TEXT, "Metronome Step : %d.",
+                settings.metronome_step.load(kRelaxed));
     p.SetScrollRange(MAIN_WINDOW, SCROLL_COUNTDOWN, 1, 6);
-    p.SetScrollPosition(MAIN_WINDOW, SCROLL_COUNTDOWN, countdown_start);
-    SetStepText(COUNTDOWN_TEXT, "Countdown Start : %d.", countdown_start - 1);
+    p.SetScrollPosition(MAIN_WINDOW, SCROLL_COUNTDOWN, settings.countdown_start);
+    SetStepText(COUNTDOWN_TEXT, "Countdown Start : %d.", settings.countdown_start - 1);
 
     ShowRecordButton();
     ShowMuteButtons(0);
@@ -415,13 +421,14 @@ void MainWindow::OnScroll(int id, int code, int position) {
 }
 
 void MainWindow::OnTimer() {
-    if (playing.load(kRelaxed)) {
+    if (play.playing.load(kRelaxed)) {
         RedrawCurrent();
         ShowSongInfo();
-        desktop().SetScrollRange(MAIN_WINDOW, SCROLL_POSITION, 0, song_size.load(kRelaxed));
-        desktop().SetScrollPosition(MAIN_WINDOW, SCROLL_POSITION, current_position.load(kRelaxed));
+        desktop().SetScrollRange(MAIN_WINDOW, SCROLL_POSITION, 0, song.song_size.load(kRelaxed));
+        desktop().SetScrollPosition(MAIN_WINDOW, SCROLL_POSITION,
+                                    play.current_position.load(kRelaxed));
     }
-    for (auto& level : channel_level) {
+    for (auto& level : play.channel_level) {
         int v = level.load(kRelaxed);
         if (v != 0) v -= kLevelDecay;
         level.store(Clamp(v, 0, kLevelMax), kRelaxed);
@@ -435,7 +442,7 @@ void MainWindow::OnClose() {
 
 void MainWindow::OnMidi(uint8_t status, uint8_t data1, uint8_t data2) {
     if (sound_editor_open && sound_editor_view) {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         StoreActiveSound(sound_editor_view, current_instrument.load(kRelaxed));
     }
     note_entry.handleMidiMessage(status, data1, data2);

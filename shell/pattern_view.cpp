@@ -20,7 +20,7 @@ int ClampRow(int row) {
 }
 
 void CurrentTracks(int out[CHANNEL_COUNT]) {
-    const int p = current_position.load(kRelaxed);
+    const int p = play.current_position.load(kRelaxed);
     for (int c = 0; c < CHANNEL_COUNT; ++c) out[c] = TrackAt(p, c);
 }
 
@@ -139,15 +139,17 @@ void RedrawPatternView(int row, int position) {
 void ShowSongInfo() {
     SelectCurrentEntries();
     char text[64];
-    std::snprintf(text, sizeof text, "Song size : %d patterns.", song_size.load(kRelaxed));
+    std::snprintf(text, sizeof text, "Song size : %d patterns.", song.song_size.load(kRelaxed));
     SetText(SONG_SIZE_TEXT, text);
-    std::snprintf(text, sizeof text, "Song position : %d.", current_position.load(kRelaxed) + 1);
+    std::snprintf(text, sizeof text, "Song position : %d.",
+                  play.current_position.load(kRelaxed) + 1);
     SetText(SONG_POSITION_TEXT, text);
 }
 
 void ShowCursorCell() {
-    const int track = TrackAt(current_position.load(kRelaxed), current_channel.load(kRelaxed) & 3);
-    SetText(STATUS_LINE, CellStatusText(GetCell(track, current_row.load(kRelaxed))));
+    const int track =
+        TrackAt(play.current_position.load(kRelaxed), play.current_channel.load(kRelaxed) & 3);
+    SetText(STATUS_LINE, CellStatusText(GetCell(track, play.current_row.load(kRelaxed))));
 }
 
 void FillSelectors(const int trackNumbers[CHANNEL_COUNT], int instrument) {
@@ -189,26 +191,26 @@ void SelectCurrentEntries() {
 void ShowMuteButtons(int id) {
     for (int c = 0; c < CHANNEL_COUNT; ++c)
         if (id == MUTE_BUTTON[c])
-            channel_muted[c].store(!channel_muted[c].load(kRelaxed), kRelaxed);
+            play.channel_muted[c].store(!play.channel_muted[c].load(kRelaxed), kRelaxed);
     for (int c = 0; c < CHANNEL_COUNT; ++c)
         desktop().SetControlImage(MAIN_WINDOW, MUTE_BUTTON[c],
-                                  channel_muted[c].load(kRelaxed) ? BITMAP_SPEAKER_OFF
-                                                                  : BITMAP_SPEAKER_ON);
+                                  play.channel_muted[c].load(kRelaxed) ? BITMAP_SPEAKER_OFF
+                                                                       : BITMAP_SPEAKER_ON);
 }
 
 void ShowOctaveButton() {
     desktop().SetControlImage(MAIN_WINDOW, OCTAVE_BUTTON,
-                              octave_shift ? BITMAP_OCTAVE_LOW : BITMAP_OCTAVE_HIGH);
+                              settings.octave_shift ? BITMAP_OCTAVE_LOW : BITMAP_OCTAVE_HIGH);
 }
 
 void ShowMetronomeButton() {
     desktop().SetControlImage(MAIN_WINDOW, METRONOME_BUTTON,
-                              metronome_enabled.load(kRelaxed) ? BITMAP_METRONOME_ON
-                                                               : BITMAP_METRONOME_OFF);
+                              play.metronome_enabled.load(kRelaxed) ? BITMAP_METRONOME_ON
+                                                                    : BITMAP_METRONOME_OFF);
 }
 
 void ColourPatternView() {
-    const int highlighted = current_channel.load(kRelaxed) & 3;
+    const int highlighted = play.current_channel.load(kRelaxed) & 3;
     for (int c = 0; c < CHANNEL_COUNT; ++c) {
         const Rgb background = c == highlighted ? HIGHLIGHT_BACKGROUND : NORMAL_BACKGROUND;
         desktop().SetControlColors(MAIN_WINDOW, UPPER_BOX[c], BOX_TEXT, background);
@@ -236,7 +238,7 @@ std::array<Rgb, METER_ROWS> MeterRows(int level) {
 
 void DrawMeters() {
     for (int c = 0; c < CHANNEL_COUNT; ++c) {
-        const auto rows = MeterRows(channel_level[c].load(kRelaxed));
+        const auto rows = MeterRows(play.channel_level[c].load(kRelaxed));
         desktop().PaintRows(MAIN_WINDOW, LEVEL_METER[c], rows.data(), METER_ROWS);
     }
 }

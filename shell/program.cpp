@@ -9,9 +9,9 @@
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
 #include "sound/sound_editor.h"
+#include "sound/sound_engine.h"
 #include "sound/synthesis.h"
 
 #include <mutex>
@@ -23,14 +23,9 @@ constexpr int kWindowTimerMs = 200;
 bool keys_were_with_dialog = false; // a dialog had the keyboard since the last poll
 
 void SetDefaults() {
-    countdown_start = 5;
-    metronome_step.store(4, kRelaxed);
-    cursor_step = 0;
-    record_enabled = 1;
-    keyboard_layout = 0;
-    octave_shift = 0;
-    metronome_enabled.store(0, kRelaxed);
-    song_loop.store(1, kRelaxed);
+    settings = StoredSettings{};
+    play.metronome_enabled.store(0, kRelaxed);
+    song.song_loop.store(1, kRelaxed);
     tick_timer_id = 0;
 }
 
@@ -39,13 +34,14 @@ void SetDefaults() {
 void MainLoopPass() {
     if (long_task_running) return;
     Desktop& p = desktop();
-    current_channel.store(static_cast<int16_t>(current_channel.load(kRelaxed) & 3), kRelaxed);
+    play.current_channel.store(static_cast<int16_t>(play.current_channel.load(kRelaxed) & 3),
+                               kRelaxed);
     ApplyTickRequests();
     // What is typed into a dialog (a file name, ENTER on its button) is the dialog's: no key is
     // polled meanwhile, and keys still held when it closes count only once pressed again.
     if (p.KeysBelongToDialog()) {
         keys_were_with_dialog = true;
-    } else if (warmup_ticks.load(kRelaxed) == WARMUP_TICKS) {
+    } else if (play.warmup_ticks.load(kRelaxed) == WARMUP_TICKS) {
         if (keys_were_with_dialog) {
             keys_were_with_dialog = false;
             TakeHeldKeys();
@@ -61,10 +57,10 @@ int RunProgram(const std::string& commandLine) {
     SetDefaults();
     ReadSettings();
     sound_editor_open = 0;
-    song_modified = 0;
-    warmup_ticks.store(0, kRelaxed);
-    current_row.store(0, kRelaxed);
-    current_channel.store(0, kRelaxed);
+    song.song_modified = 0;
+    play.warmup_ticks.store(0, kRelaxed);
+    play.current_row.store(0, kRelaxed);
+    play.current_channel.store(0, kRelaxed);
     keys_were_with_dialog = false;
     InstallNoteEntry();
     InstallSoundEditor();
@@ -72,11 +68,11 @@ int RunProgram(const std::string& commandLine) {
     // The song: every track and position empty, "Noname", tempo 10, play state cleared.
     ResetSong();
     {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         InitSoundBank();
     }
     current_instrument.store(0, kRelaxed);
-    tempo = 10;
+    song.tempo = 10;
     quit_requested = 0;
 
     p.CreateDialog(MAIN_WINDOW, &main_window());
@@ -85,14 +81,14 @@ int RunProgram(const std::string& commandLine) {
         RefreshSettings();
     }
 
-    RedrawPatternView(current_row.load(kRelaxed), 0);
+    RedrawPatternView(play.current_row.load(kRelaxed), 0);
     FillCurrentSelectors();
     p.StartWindowTimer(MAIN_WINDOW, kWindowTimerMs);
     RestartTickTimer();
     ShowTempoText();
     StartAudio();
     {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         PrepareClick();
     }
     UpdateTitle();

@@ -7,10 +7,6 @@
 #include <cstdio>
 #include <vector>
 
-int32_t keyboard_layout = 0;
-int32_t octave_shift = 0;
-int32_t cursor_step = 0;
-
 namespace {
 
 constexpr int kFieldCount = SETTINGS_FILE_SIZE / 4;
@@ -33,24 +29,26 @@ void ReadSettings() {
     std::vector<uint8_t> bytes;
     if (!ReadFilePrefix(SETTINGS_FILE_NAME, SETTINGS_FILE_SIZE, bytes)) return;
     const size_t got = bytes.size();
-    int32_t values[kFieldCount] = {keyboard_layout, record_enabled,  octave_shift,
-                                   cursor_step,     countdown_start, metronome_step.load()};
+    int32_t values[kFieldCount] = {settings.keyboard_layout, settings.record_enabled,
+                                   settings.octave_shift,    settings.cursor_step,
+                                   settings.countdown_start, settings.metronome_step.load()};
     // Only whole integers count: a trailing fragment leaves its value at the default.
     for (int i = 0; i < kFieldCount && static_cast<size_t>(4 * i + 4) <= got; ++i)
         values[i] = Decode(bytes.data() + 4 * i);
     // The file is outside input: each value is brought to the nearest one its control allows,
     // so that no later arithmetic on it can overflow. The layout keeps its meaning (0 or not).
-    keyboard_layout = values[0] != 0 ? 1 : 0;
-    record_enabled = std::clamp(values[1], 0, 1);
-    octave_shift = std::clamp(values[2], 0, 1);
-    cursor_step = std::clamp(values[3], 0, 16);
-    countdown_start = std::clamp(values[4], 1, 6);
-    metronome_step = std::clamp(values[5], 2, 16);
+    settings.keyboard_layout = values[0] != 0 ? 1 : 0;
+    settings.record_enabled = std::clamp(values[1], 0, 1);
+    settings.octave_shift = std::clamp(values[2], 0, 1);
+    settings.cursor_step = std::clamp(values[3], 0, 16);
+    settings.countdown_start = std::clamp(values[4], 1, 6);
+    settings.metronome_step = std::clamp(values[5], 2, 16);
 }
 
 void WriteSettings() {
-    const int32_t values[kFieldCount] = {keyboard_layout, record_enabled,  octave_shift,
-                                         cursor_step,     countdown_start, metronome_step.load()};
+    const int32_t values[kFieldCount] = {settings.keyboard_layout, settings.record_enabled,
+                                         settings.octave_shift,    settings.cursor_step,
+                                         settings.countdown_start, settings.metronome_step.load()};
     unsigned char bytes[SETTINGS_FILE_SIZE];
     for (int i = 0; i < kFieldCount; ++i) Encode(values[i], bytes + 4 * i);
     std::FILE* f = std::fopen(SETTINGS_FILE_NAME, "wb");

@@ -7,8 +7,8 @@
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_engine.h"
 #include "sound/synthesis.h"
 
 #include <algorithm>
@@ -51,17 +51,17 @@ int InstrumentNow() {
     return current_instrument.load(kRelaxed) & (INSTRUMENT_COUNT - 1);
 }
 int Channel() {
-    return current_channel.load(kRelaxed) & (CHANNEL_COUNT - 1);
+    return play.current_channel.load(kRelaxed) & (CHANNEL_COUNT - 1);
 }
 bool Playing() {
-    return playing.load(kRelaxed) != 0;
+    return play.playing.load(kRelaxed) != 0;
 }
 bool RecordingNow() {
-    return record_enabled == 1 && countdown_left.load(kRelaxed) == 0;
+    return settings.record_enabled == 1 && play.countdown_left.load(kRelaxed) == 0;
 }
 
 void Redraw() {
-    RedrawPatternView(current_row.load(kRelaxed), current_position.load(kRelaxed));
+    RedrawPatternView(play.current_row.load(kRelaxed), play.current_position.load(kRelaxed));
 }
 void RedrawWithStatus() {
     Redraw();
@@ -74,18 +74,18 @@ void SendCommand(int id) {
 }
 
 void SetCursorCell(Cell cell) {
-    SetCell(CurrentTrack(), current_row.load(kRelaxed), cell);
+    SetCell(CurrentTrack(), play.current_row.load(kRelaxed), cell);
 }
 Cell CursorCell() {
-    return GetCell(CurrentTrack(), current_row.load(kRelaxed));
+    return GetCell(CurrentTrack(), play.current_row.load(kRelaxed));
 }
 
 void SetRow(int row) {
-    current_row.store(static_cast<int16_t>(row), kRelaxed);
+    play.current_row.store(static_cast<int16_t>(row), kRelaxed);
 }
 
 void StopVoice(int soundType) {
-    std::lock_guard<std::mutex> lock(sound_engine_lock);
+    const EngineLockGuard lock(sound_engine_lock);
     StopChannel(soundType);
 }
 
@@ -93,14 +93,14 @@ void StopVoice(int soundType) {
 // are cleared before the load as well, since a load is refused while its type's flag is set.
 void PlayNote(int note, int riseAbove) {
     {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         ClearStartedFlags();
         LoadActiveSound(InstrumentNow(), nullptr);
-        auto& level = channel_level[Channel()];
+        auto& level = play.channel_level[Channel()];
         const int now = level.load(kRelaxed);
         level.store(now + (now <= LEVEL_LOW ? LEVEL_RISE_LOW : riseAbove), kRelaxed);
         SetNoteFrequency(note);
-        const int t = ActiveSound.soundType;
+        const int t = engine.ActiveSound.soundType;
         SelectRenderBuffer(t);
         ClearStartedFlags();
         RenderSound(t);
@@ -115,10 +115,11 @@ void PlayNote(int note, int riseAbove) {
 void RecordNote(int note, bool allocate) {
     if (allocate && CurrentTrack() == 0) AllocateTrack();
     SetCursorCell({static_cast<uint8_t>(InstrumentNow()), static_cast<uint8_t>(note)});
-    if (!Playing() && !song_play.load(kRelaxed)) {
+    if (!Playing() && !play.song_play.load(kRelaxed)) {
         // The stored step may be any value: wrap it into 0..63 whatever its size.
         const int row =
-            ((current_row.load(kRelaxed) + cursor_step) % TRACK_ROWS + TRACK_ROWS) % TRACK_ROWS;
+            ((play.current_row.load(kRelaxed) + settings.cursor_step) % TRACK_ROWS + TRACK_ROWS) %
+            TRACK_ROWS;
         SetRow(row);
     }
     Redraw();
@@ -127,7 +128,7 @@ void RecordNote(int note, bool allocate) {
 // ------------------------------------------------------------------- the key handler's steps
 
 void ToggleOctave() {
-    octave_shift = !octave_shift;
+    settings.octave_shift = !settings.octave_shift;
     ShowOctaveButton();
 }
 
@@ -151,7 +152,7 @@ bool InstrumentByteKeys() {
 bool MuteKeys() {
     for (int c = 0; c < CHANNEL_COUNT; ++c) {
         if (!WentDown(VKEY_F1 + 4 + c)) continue; // F5..F8
-        channel_muted[c].store(!channel_muted[c].load(kRelaxed), kRelaxed);
+        play.channel_muted[c].store(!play.channel_muted[c].load(kRelaxed), kRelaxed);
         ShowMuteButtons(0);
         return true;
     }
@@ -192,7 +193,7 @@ bool ChannelKeys() {
         step = CHANNEL_COUNT - 1; // -1 mod 4
     else
         return false;
-    current_channel.store(static_cast<int16_t>((Channel() + step) % CHANNEL_COUNT), kRelaxed);
+    play.current_channel.store(static_cast<int16_t>((Channel() + step) % CHANNEL_COUNT), kRelaxed);
     if (!Playing()) RedrawWithStatus();
     return true;
 }
@@ -211,7 +212,7 @@ bool RecordModeKeys() {
         if (t >= 0 && t < SOUND_TYPE_COUNT) {
             SetCursorCell({static_cast<uint8_t>(CMD_STOP_SOUND_TYPE + t), NOTE_COMMAND});
             Redraw();
-            channel_level[Channel()].store(0, kRelaxed);
+            play.channel_level[Channel()].store(0, kRelaxed);
             StopVoice(t);
             MarkSongModified();
             return true;
@@ -221,7 +222,7 @@ bool RecordModeKeys() {
         ShiftTrackOctave(WentDown(VKEY_F1 + 11));
         Redraw();
         MarkSongModified();
-        channel_level[Channel()].store(0, kRelaxed);
+        play.channel_level[Channel()].store(0, kRelaxed);
         return true;
     }
     return false;
@@ -236,7 +237,7 @@ bool StoppedKeys() {
         MarkSongModified();
         return true;
     }
-    const int row = current_row.load(kRelaxed);
+    const int row = play.current_row.load(kRelaxed);
     int next;
     if (WentDown(VKEY_PAGE_UP))
         next = row - 16 < 0 ? row - 16 + TRACK_ROWS : row - 16;
@@ -268,7 +269,7 @@ bool CommandKeys() {
         return true;
     }
     if (WentDown(VKEY_METRONOME)) {
-        metronome_enabled.store(!metronome_enabled.load(kRelaxed), kRelaxed);
+        play.metronome_enabled.store(!play.metronome_enabled.load(kRelaxed), kRelaxed);
         ShowMetronomeButton();
         return true;
     }
@@ -284,9 +285,9 @@ bool CommandKeys() {
         return true;
     }
     if (WentDown(VKEY_SPACE)) {
-        record_enabled = !record_enabled;
+        settings.record_enabled = !settings.record_enabled;
         desktop().SetControlImage(MAIN_WINDOW, BUTTON_RECORD,
-                                  record_enabled ? BITMAP_RECORD_ON : BITMAP_RECORD_OFF);
+                                  settings.record_enabled ? BITMAP_RECORD_ON : BITMAP_RECORD_OFF);
         return true;
     }
     if (InstrumentByteKeys() || MuteKeys() || ControlKeys() || ShiftKeys() || ChannelKeys() ||
@@ -316,10 +317,10 @@ void EnterMidiNote(int note) {
 
 void MidiNoteOn(int key, int velocity) {
     if (velocity < kReleaseVelocity) {
-        const int held = held_keys[key];
+        const int held = play.held_keys[key];
         if (held == 0) return;
-        held_keys[key] = 0;
-        channel_level[Channel()].store(0, kRelaxed);
+        play.held_keys[key] = 0;
+        play.channel_level[Channel()].store(0, kRelaxed);
         if (held >= 1 && held <= SOUND_TYPE_COUNT) EnterStopCommand(held - 1);
         return;
     }
@@ -331,10 +332,10 @@ void MidiNoteOn(int key, int velocity) {
     const int type = instrument.soundType;
     if (type >= 0 && type < SOUND_TYPE_COUNT) {
         const int held = type + 1;
-        for (int& entry : held_keys)
+        for (int& entry : play.held_keys)
             if (entry == held) entry = 0;
         const bool sustains = instrument.fade <= 7 && instrument.useLength == 0;
-        if (sustains && Playing()) held_keys[key] = held;
+        if (sustains && Playing()) play.held_keys[key] = held;
     }
     EnterMidiNote(note);
 }
@@ -379,7 +380,7 @@ void TakeHeldKeys() {
 }
 
 void PollKeyboard() {
-    if (keyboard_reset_pending.exchange(0, kRelaxed) != 0) ResetKeyboard();
+    if (play.keyboard_reset_pending.exchange(0, kRelaxed) != 0) ResetKeyboard();
     Desktop& p = desktop();
     for (int vk = 0; vk < KEY_COUNT; ++vk) {
         // Contract with the platform: IsKeyDown is true while the key is down and also once
@@ -418,21 +419,21 @@ void PollKeyboard() {
 }
 
 int KeyboardNote() {
-    const char* keys = keyboard_layout != 0 ? kNoteKeysQ : kNoteKeysA;
+    const char* keys = settings.keyboard_layout != 0 ? kNoteKeysQ : kNoteKeysA;
     int note = 0;
     for (int i = 0; i < 25; ++i) {
         const int vk = keys[i] != 0 ? keys[i] : VKEY_COMMA;
         if (WentDown(vk)) note = i + 1;
     }
     if (WentDown(VKEY_PERIOD)) note = 26;
-    if (note != 0 && octave_shift) note += kOctaveNotes;
+    if (note != 0 && settings.octave_shift) note += kOctaveNotes;
     return note;
 }
 
 int MidiNote(int key) {
     if (key < kLowestMidiKey || key > kHighestMidiKey) return 0;
     if (key <= 47) return key + 15; // 33..62, the lower bank whatever the octave toggle
-    return key - 47 + (octave_shift ? kOctaveNotes : 0); // 1..31, or 33..63
+    return key - 47 + (settings.octave_shift ? kOctaveNotes : 0); // 1..31, or 33..63
 }
 
 void HandleKeys(int commandsEnabled) {
@@ -448,13 +449,13 @@ void HandleMidiMessage(uint8_t status, uint8_t data1, uint8_t data2) {
     if (status < 0x80 || data1 > 127 || data2 > 127) return;
     switch (status >> 4) {
     case 0x8:
-    case 0xB: play_armed.store(1, kRelaxed); break;
+    case 0xB: play.play_armed.store(1, kRelaxed); break;
     case 0x9:
-        play_armed.store(1, kRelaxed);
+        play.play_armed.store(1, kRelaxed);
         MidiNoteOn(data1, data2);
         break;
     case 0xE:
-        play_armed.store(1, kRelaxed);
+        play.play_armed.store(1, kRelaxed);
         MidiPitchBend(data1, data2);
         break;
     default: break;
@@ -462,10 +463,10 @@ void HandleMidiMessage(uint8_t status, uint8_t data1, uint8_t data2) {
     if (data1 != 0) return;
     if (data2 == 63) {
         ToggleOctave();
-        play_armed.store(1, kRelaxed);
+        play.play_armed.store(1, kRelaxed);
     } else if (data2 == 66) {
-        play_armed.store(1, kRelaxed);
-        current_channel.store(static_cast<int16_t>((Channel() + 1) % CHANNEL_COUNT), kRelaxed);
+        play.play_armed.store(1, kRelaxed);
+        play.current_channel.store(static_cast<int16_t>((Channel() + 1) % CHANNEL_COUNT), kRelaxed);
         if (!Playing()) RedrawWithStatus();
     }
 }

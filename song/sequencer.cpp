@@ -3,15 +3,12 @@
 #include "platform/desktop.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_engine.h"
 #include "sound/synthesis.h"
 
 #include <mutex>
 
-std::atomic<int32_t> warmup_ticks{0};
-std::atomic<int32_t> countdown_image{0};
-std::atomic<int32_t> keyboard_reset_pending{0};
 int tick_timer_id = 0;
 
 namespace {
@@ -25,41 +22,41 @@ enum class RowEnd { Advance, Break, Stop };
 // the position wraps to 0 with looping on; with it off playback stops and the position stays on
 // the last one, so it never leaves the song or the position table.
 void NextPosition() {
-    int size = song_size.load(kRelaxed);
+    int size = song.song_size.load(kRelaxed);
     size = size < 1 ? 1 : (size > POSITION_COUNT ? POSITION_COUNT : size);
-    const int next = current_position.load(kRelaxed) + 1;
+    const int next = play.current_position.load(kRelaxed) + 1;
     if (next >= 0 && next <= size - 1) {
-        current_position.store(next, kRelaxed);
-    } else if (song_loop.load(kRelaxed) == 1) {
-        current_position.store(0, kRelaxed);
+        play.current_position.store(next, kRelaxed);
+    } else if (song.song_loop.load(kRelaxed) == 1) {
+        play.current_position.store(0, kRelaxed);
     } else {
-        current_position.store(size - 1, kRelaxed);
-        playing.store(0, kRelaxed);
-        song_play.store(0, kRelaxed);
+        play.current_position.store(size - 1, kRelaxed);
+        play.playing.store(0, kRelaxed);
+        play.song_play.store(0, kRelaxed);
     }
 }
 
 // Metronome and count-down. Returns false when this tick plays no row.
 bool RunMetronome() {
-    if (metronome_enabled.load(kRelaxed) != 1) return true;
-    const int count = metronome_count.load(kRelaxed) + 1;
-    if (count >= metronome_step.load(kRelaxed)) {
+    if (play.metronome_enabled.load(kRelaxed) != 1) return true;
+    const int count = play.metronome_count.load(kRelaxed) + 1;
+    if (count >= settings.metronome_step.load(kRelaxed)) {
         {
-            std::lock_guard<std::mutex> lock(sound_engine_lock);
+            const EngineLockGuard lock(sound_engine_lock);
             PlayClick();
         }
-        metronome_count.store(0, kRelaxed);
-        const int left = countdown_left.load(kRelaxed);
+        play.metronome_count.store(0, kRelaxed);
+        const int left = play.countdown_left.load(kRelaxed);
         if (left > 0) {
             const int shown = left > 6 ? 6 : left;
-            countdown_image.store(COUNTDOWN_BITMAP_BASE - shown, kRelaxed);
-            countdown_left.store(left - 1, kRelaxed);
+            play.countdown_image.store(COUNTDOWN_BITMAP_BASE - shown, kRelaxed);
+            play.countdown_left.store(left - 1, kRelaxed);
             if (left - 1 != 0) return false;
         }
         return true;
     }
-    metronome_count.store(count, kRelaxed);
-    return countdown_left.load(kRelaxed) <= 0;
+    play.metronome_count.store(count, kRelaxed);
+    return play.countdown_left.load(kRelaxed) <= 0;
 }
 
 // Starts one note cell on `channel`. Engine lock held.
@@ -68,11 +65,11 @@ void PlayNote(int channel, Cell cell) {
     // previous sound in place and play that instead.
     if (cell.instrument >= INSTRUMENT_COUNT) return;
     LoadActiveSound(cell.instrument, nullptr);
-    const int level = channel_level[channel].load(kRelaxed);
-    channel_level[channel].store(level + (level <= LEVEL_LOW ? LEVEL_RISE_LOW : LEVEL_RISE_HIGH),
-                                 kRelaxed);
+    const int level = play.channel_level[channel].load(kRelaxed);
+    play.channel_level[channel].store(
+        level + (level <= LEVEL_LOW ? LEVEL_RISE_LOW : LEVEL_RISE_HIGH), kRelaxed);
     SetNoteFrequency(cell.note);
-    const int t = ActiveSound.soundType;
+    const int t = engine.ActiveSound.soundType;
     SelectRenderBuffer(t);
     RenderSound(t);
     StartSound(t);
@@ -81,7 +78,7 @@ void PlayNote(int channel, Cell cell) {
 // The four channels of one row, highest first. Engine lock held.
 RowEnd PlayRow(int position, int row) {
     for (int channel = CHANNEL_COUNT - 1; channel >= 0; --channel) {
-        if (channel_muted[channel].load(kRelaxed)) continue;
+        if (play.channel_muted[channel].load(kRelaxed)) continue;
         // A track number outside 0..31 reads as empty cells.
         const Cell cell = GetCell(TrackAt(position, channel), row);
         if (IsEmptyCell(cell)) continue;
@@ -94,7 +91,7 @@ RowEnd PlayRow(int position, int row) {
         case 1:
         case 2:
         case 3:
-            channel_level[channel].store(0, kRelaxed);
+            play.channel_level[channel].store(0, kRelaxed);
             StopChannel(cell.instrument);
             break;
         case CMD_PATTERN_BREAK: return RowEnd::Break;
@@ -111,37 +108,37 @@ void StartTimerAt(int rowsPerSecond) {
 }
 
 void SetUpCountdown() {
-    metronome_count.store(3, kRelaxed);
-    if (!record_enabled) return;
-    if (countdown_start == 1) {
-        play_armed.store(0, kRelaxed);
-        countdown_left.store(0, kRelaxed);
+    play.metronome_count.store(3, kRelaxed);
+    if (!settings.record_enabled) return;
+    if (settings.countdown_start == 1) {
+        play.play_armed.store(0, kRelaxed);
+        play.countdown_left.store(0, kRelaxed);
     } else {
-        countdown_left.store(countdown_start, kRelaxed);
+        play.countdown_left.store(settings.countdown_start, kRelaxed);
     }
 }
 
 } // namespace
 
 void SequencerTick() {
-    if (warmup_ticks.load(kRelaxed) < WARMUP_TICKS) {
-        warmup_ticks.fetch_add(1, kRelaxed);
-        playing.store(0, kRelaxed);
-        song_play.store(0, kRelaxed);
-        keyboard_reset_pending.store(1, kRelaxed);
+    if (play.warmup_ticks.load(kRelaxed) < WARMUP_TICKS) {
+        play.warmup_ticks.fetch_add(1, kRelaxed);
+        play.playing.store(0, kRelaxed);
+        play.song_play.store(0, kRelaxed);
+        play.keyboard_reset_pending.store(1, kRelaxed);
     }
-    if (!playing.load(kRelaxed) || !play_armed.load(kRelaxed)) return;
+    if (!play.playing.load(kRelaxed) || !play.play_armed.load(kRelaxed)) return;
     if (!RunMetronome()) return;
-    countdown_left.store(0, kRelaxed);
+    play.countdown_left.store(0, kRelaxed);
 
-    const int position = current_position.load(kRelaxed);
-    const int row = current_row.load(kRelaxed);
+    const int position = play.current_position.load(kRelaxed);
+    const int row = play.current_row.load(kRelaxed);
     RowEnd end;
     {
         // One hold for the whole row: a note played from the keyboard in the middle of the row
         // cannot clear the started flags between two channels, so the first note of each sound
         // type stays the one heard.
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         ClearStartedFlags();
         end = PlayRow(position, row);
         if (end == RowEnd::Advance) ClearStartedFlags();
@@ -149,29 +146,29 @@ void SequencerTick() {
 
     switch (end) {
     case RowEnd::Break:
-        current_row.store(0, kRelaxed);
-        if (song_play.load(kRelaxed)) NextPosition();
+        play.current_row.store(0, kRelaxed);
+        if (play.song_play.load(kRelaxed)) NextPosition();
         return;
     case RowEnd::Stop:
         // Pattern play stops here as well: without it the row would replay on every tick.
-        playing.store(0, kRelaxed);
-        song_play.store(0, kRelaxed);
+        play.playing.store(0, kRelaxed);
+        play.song_play.store(0, kRelaxed);
         return;
     case RowEnd::Advance: break;
     }
 
     if (row + 1 < TRACK_ROWS) {
-        current_row.store(static_cast<int16_t>(row + 1), kRelaxed);
+        play.current_row.store(static_cast<int16_t>(row + 1), kRelaxed);
         return;
     }
-    current_row.store(0, kRelaxed);
-    if (!song_play.load(kRelaxed)) return;
+    play.current_row.store(0, kRelaxed);
+    if (!play.song_play.load(kRelaxed)) return;
     NextPosition();
 }
 
 void RestartTickTimer() {
     KillTickTimer();
-    StartTimerAt(tempo);
+    StartTimerAt(song.tempo);
 }
 
 void KillTickTimer() {
@@ -181,31 +178,31 @@ void KillTickTimer() {
 }
 
 void ApplyTickRequests() {
-    const int bitmap = countdown_image.exchange(0, kRelaxed);
+    const int bitmap = play.countdown_image.exchange(0, kRelaxed);
     if (bitmap != 0) desktop().SetControlImage(MAIN_WINDOW, COUNTDOWN_BUTTON, bitmap);
 }
 
 void StartSongPlay() {
-    current_row.store(0, kRelaxed);
-    play_armed.store(1, kRelaxed);
-    playing.store(1, kRelaxed);
-    song_play.store(1, kRelaxed);
+    play.current_row.store(0, kRelaxed);
+    play.play_armed.store(1, kRelaxed);
+    play.playing.store(1, kRelaxed);
+    play.song_play.store(1, kRelaxed);
     SetUpCountdown();
 }
 
 void StartPatternPlay() {
-    song_play.store(0, kRelaxed);
-    play_armed.store(1, kRelaxed);
-    playing.store(1, kRelaxed);
+    play.song_play.store(0, kRelaxed);
+    play.play_armed.store(1, kRelaxed);
+    play.playing.store(1, kRelaxed);
     SetUpCountdown();
 }
 
 void StopPlay() {
     {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         for (int t = 0; t < SOUND_TYPE_COUNT; ++t) StopChannel(t);
     }
-    playing.store(0, kRelaxed);
-    song_play.store(0, kRelaxed);
+    play.playing.store(0, kRelaxed);
+    play.song_play.store(0, kRelaxed);
     song_display.redrawPatternView();
 }

@@ -6,7 +6,6 @@
 // atomics that the UI applies on its next pass (ApplyTickRequests).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 constexpr int WARMUP_TICKS = 10;           // ticks that keep playback stopped after start-up
@@ -18,14 +17,6 @@ constexpr int LEVEL_LOW = 1500;            // a meter at most this rises by LEVE
 constexpr int LEVEL_RISE_LOW = 2045;
 constexpr int LEVEL_RISE_HIGH = 800;
 
-// Counts ticks up to 10; the UI polls the keyboard only when it is 10. Tick and UI thread.
-extern std::atomic<int32_t> warmup_ticks;
-// Bitmap the count-down button is to show, 0 when nothing is pending. Written by the tick, taken
-// by the UI (ApplyTickRequests).
-extern std::atomic<int32_t> countdown_image;
-// Set by each warm-up tick: the keyboard-poll state is to be reset before the next poll.
-// The UI's key poll takes it (exchange with 0) and resets its own state.
-extern std::atomic<int32_t> keyboard_reset_pending;
 // The live tick timer, 0 when none. UI thread.
 extern int tick_timer_id;
 

@@ -8,36 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
-std::atomic<uint16_t> tracks[TRACK_COUNT][TRACK_ROWS];
-std::atomic<int16_t> song_positions[POSITION_COUNT][CHANNEL_COUNT];
-int32_t tempo = 10;
-std::atomic<int32_t> song_size{1};
-int32_t song_reserved = 0;
-std::atomic<int32_t> song_loop{1};
-
-std::atomic<int32_t> current_position;
-std::atomic<int16_t> current_row;
-std::atomic<int16_t> current_channel;
-uint8_t track_clipboard[TRACK_BYTES];
-int track_clipboard_full = 0;
-int32_t pattern_clipboard[CHANNEL_COUNT];
-int pattern_clipboard_full = 0;
-int song_modified = 0;
-char song_name[SONG_NAME_SIZE] = "Noname";
-
-std::atomic<int32_t> playing;
-std::atomic<int32_t> song_play;
-std::atomic<int32_t> play_armed;
-std::atomic<int32_t> countdown_left;
-std::atomic<int32_t> metronome_count;
-std::atomic<int32_t> channel_muted[CHANNEL_COUNT];
-std::atomic<int32_t> channel_level[CHANNEL_COUNT];
-int held_keys[128];
-
-std::atomic<int32_t> metronome_enabled{0};
-std::atomic<int32_t> metronome_step{4};
-int32_t record_enabled = 1;
-int32_t countdown_start = 5;
+SongState song;
+PlayState play;
+StoredSettings settings;
 
 namespace {
 
@@ -96,12 +69,12 @@ constexpr NameTable kNoteNames = MakeNoteNames();
 
 bool TrackIsEmpty(int t) {
     for (int r = 0; r < TRACK_ROWS; ++r)
-        if (tracks[t][r].load(kRelaxed) != 0) return false;
+        if (song.tracks[t][r].load(kRelaxed) != 0) return false;
     return true;
 }
 
 void EmptyTrack(int t) {
-    for (int r = 0; r < TRACK_ROWS; ++r) tracks[t][r].store(0, kRelaxed);
+    for (int r = 0; r < TRACK_ROWS; ++r) song.tracks[t][r].store(0, kRelaxed);
 }
 
 // The note bytes of one octave shift, pass by pass; commands (255) never match a range.
@@ -146,18 +119,18 @@ void ResetSongDisplay() {
 
 Cell GetCell(int track, int row) {
     if (!ValidTrack(track) || row < 0 || row >= TRACK_ROWS) return Cell{};
-    return Unpack(tracks[track][row].load(kRelaxed));
+    return Unpack(song.tracks[track][row].load(kRelaxed));
 }
 
 void SetCell(int track, int row, Cell cell) {
     if (!ValidTrack(track) || row < 0 || row >= TRACK_ROWS) return;
-    tracks[track][row].store(Pack(cell), kRelaxed);
+    song.tracks[track][row].store(Pack(cell), kRelaxed);
 }
 
 int TrackAt(int position, int channel) {
     if (position < 0 || position >= POSITION_COUNT || channel < 0 || channel >= CHANNEL_COUNT)
         return -1;
-    return song_positions[position][channel].load(kRelaxed);
+    return song.song_positions[position][channel].load(kRelaxed);
 }
 
 void ReadTrackBytes(int track, uint8_t out[TRACK_BYTES]) {
@@ -178,55 +151,41 @@ const char* NoteName(int note) {
 }
 
 void ResetSong() {
-    for (int t = 0; t < TRACK_COUNT; ++t) EmptyTrack(t);
-    for (auto& position : song_positions)
-        for (auto& entry : position) entry.store(0, kRelaxed);
-    tempo = 10;
-    song_size.store(1, kRelaxed);
-    song_reserved = 0;
-    song_loop.store(1, kRelaxed);
-    current_position.store(0, kRelaxed);
-    current_row.store(0, kRelaxed);
-    current_channel.store(0, kRelaxed);
+    song = SongState{};
+    // The play state starts cleared; the warm-up, the tick's pending requests and the
+    // metronome switch are the shell's and stay as they are.
+    PlayState cleared;
+    cleared.warmup_ticks = play.warmup_ticks;
+    cleared.countdown_image = play.countdown_image;
+    cleared.keyboard_reset_pending = play.keyboard_reset_pending;
+    cleared.metronome_enabled = play.metronome_enabled;
+    play = cleared;
     current_instrument.store(0, kRelaxed);
-    std::memset(track_clipboard, 0, sizeof track_clipboard);
-    track_clipboard_full = 0;
-    std::memset(pattern_clipboard, 0, sizeof pattern_clipboard);
-    pattern_clipboard_full = 0;
-    song_modified = 0;
-    std::snprintf(song_name, sizeof song_name, "%s", "Noname");
-    for (auto* word : {&playing, &song_play, &play_armed, &countdown_left, &metronome_count})
-        word->store(0, kRelaxed);
-    for (int c = 0; c < CHANNEL_COUNT; ++c) {
-        channel_muted[c].store(0, kRelaxed);
-        channel_level[c].store(0, kRelaxed);
-    }
-    std::memset(held_keys, 0, sizeof held_keys);
 }
 
 void MarkSongModified() {
-    song_modified = 1;
+    song.song_modified = 1;
     song_display.updateTitle();
 }
 
 int CurrentTrack() {
-    return TrackAt(current_position.load(kRelaxed), current_channel.load(kRelaxed) & 3);
+    return TrackAt(play.current_position.load(kRelaxed), play.current_channel.load(kRelaxed) & 3);
 }
 
 bool NewSong() {
-    if (song_modified &&
+    if (song.song_modified &&
         !Confirm(
             "This action will erase the\ncurrent song...\n\nAre you sure to start a new song ?",
             kSongWarning, MB_WARNING_OK_CANCEL))
         return false;
     for (int t = 0; t < TRACK_COUNT; ++t) EmptyTrack(t);
     current_instrument.store(0, kRelaxed);
-    current_position.store(0, kRelaxed);
-    current_channel.store(0, kRelaxed);
-    tempo = 10;
-    song_loop.store(1, kRelaxed);
+    play.current_position.store(0, kRelaxed);
+    play.current_channel.store(0, kRelaxed);
+    song.tempo = 10;
+    song.song_loop.store(1, kRelaxed);
     RestartTickTimer();
-    song_modified = 0;
+    song.song_modified = 0;
     song_display.redrawPatternView();
     song_display.fillSelectors();
     song_display.updateTitle();
@@ -247,12 +206,12 @@ bool ClearTrack() {
 }
 
 void CopyTrack() {
-    ReadTrackBytes(CurrentTrack(), track_clipboard);
-    track_clipboard_full = 1;
+    ReadTrackBytes(CurrentTrack(), song.track_clipboard);
+    song.track_clipboard_full = 1;
 }
 
 bool PasteTrack() {
-    if (!track_clipboard_full) {
+    if (!song.track_clipboard_full) {
         ShowError("Track copy buffer is empty !!!");
         return false;
     }
@@ -261,19 +220,19 @@ bool PasteTrack() {
     std::snprintf(text, sizeof text,
                   "This will replace Track nr: %d\n\nAre you sure to overwrite this track ?", t);
     if (!Confirm(text, kTrackWarning, MB_QUESTION_OK_CANCEL) || !ValidTrack(t)) return false;
-    WriteTrackBytes(t, track_clipboard);
+    WriteTrackBytes(t, song.track_clipboard);
     MarkSongModified();
     return true;
 }
 
 void CopyPattern() {
-    const int p = current_position.load(kRelaxed);
-    for (int c = 0; c < CHANNEL_COUNT; ++c) pattern_clipboard[c] = TrackAt(p, c);
-    pattern_clipboard_full = 1;
+    const int p = play.current_position.load(kRelaxed);
+    for (int c = 0; c < CHANNEL_COUNT; ++c) song.pattern_clipboard[c] = TrackAt(p, c);
+    song.pattern_clipboard_full = 1;
 }
 
 bool PastePattern() {
-    if (!pattern_clipboard_full) {
+    if (!song.pattern_clipboard_full) {
         ShowError("Pattern copy buffer is empty !!!");
         return false;
     }
@@ -281,21 +240,22 @@ bool PastePattern() {
                  "this Song Pattern ?",
                  kTrackWarning, MB_QUESTION_OK_CANCEL))
         return false;
-    const int p = current_position.load(kRelaxed);
+    const int p = play.current_position.load(kRelaxed);
     if (p < 0 || p >= POSITION_COUNT) return false;
     for (int c = 0; c < CHANNEL_COUNT; ++c)
-        if (ValidTrack(pattern_clipboard[c]))
-            song_positions[p][c].store(static_cast<int16_t>(pattern_clipboard[c]), kRelaxed);
+        if (ValidTrack(song.pattern_clipboard[c]))
+            song.song_positions[p][c].store(static_cast<int16_t>(song.pattern_clipboard[c]),
+                                            kRelaxed);
     MarkSongModified();
     return true;
 }
 
 void SetPositionTracks(const int trackNumbers[CHANNEL_COUNT]) {
-    const int p = current_position.load(kRelaxed);
+    const int p = play.current_position.load(kRelaxed);
     if (p < 0 || p >= POSITION_COUNT) return;
     for (int c = 0; c < CHANNEL_COUNT; ++c)
         if (ValidTrack(trackNumbers[c]))
-            song_positions[p][c].store(static_cast<int16_t>(trackNumbers[c]), kRelaxed);
+            song.song_positions[p][c].store(static_cast<int16_t>(trackNumbers[c]), kRelaxed);
     MarkSongModified();
 }
 
@@ -307,23 +267,23 @@ void SetCurrentInstrument(int k) {
 
 void SetSongSize(int size) {
     size = size < 1 ? 1 : (size > POSITION_COUNT ? POSITION_COUNT : size);
-    song_size.store(size, kRelaxed);
-    current_position.store(0, kRelaxed);
+    song.song_size.store(size, kRelaxed);
+    play.current_position.store(0, kRelaxed);
 }
 
 void SetCurrentPosition(int position) {
-    const int last = song_size.load(kRelaxed) - 1;
+    const int last = song.song_size.load(kRelaxed) - 1;
     position = position > last ? last : position;
-    current_position.store(position < 0 ? 0 : position, kRelaxed);
+    play.current_position.store(position < 0 ? 0 : position, kRelaxed);
 }
 
 bool AllocateTrack() {
-    const int p = current_position.load(kRelaxed);
-    const int c = current_channel.load(kRelaxed) & 3;
-    if (p < 0 || p >= POSITION_COUNT || song_positions[p][c].load(kRelaxed) != 0) return false;
+    const int p = play.current_position.load(kRelaxed);
+    const int c = play.current_channel.load(kRelaxed) & 3;
+    if (p < 0 || p >= POSITION_COUNT || song.song_positions[p][c].load(kRelaxed) != 0) return false;
     for (int t = 1; t < TRACK_COUNT; ++t) {
         if (!TrackIsEmpty(t)) continue;
-        song_positions[p][c].store(static_cast<int16_t>(t), kRelaxed);
+        song.song_positions[p][c].store(static_cast<int16_t>(t), kRelaxed);
         return true;
     }
     ShowError("All 32 tracks are full !!!\nNo more tracks are available.\n");
@@ -369,11 +329,11 @@ void ShiftTrackInstruments(bool up) {
 }
 
 int FindLastSoundType() {
-    const int size = song_size.load(kRelaxed);
-    const int start = current_position.load(kRelaxed);
-    const int channel = current_channel.load(kRelaxed) & 3;
+    const int size = song.song_size.load(kRelaxed);
+    const int start = play.current_position.load(kRelaxed);
+    const int channel = play.current_channel.load(kRelaxed) & 3;
     int p = start;
-    int row = current_row.load(kRelaxed) - 1;
+    int row = play.current_row.load(kRelaxed) - 1;
     // Every position is entered at most once, so the walk ends even when `start` lies outside
     // the song and would never be reached again.
     for (int entered = 0; entered <= POSITION_COUNT;) {

@@ -5,16 +5,14 @@
 #include "sound/instrument_bank.h"
 #include "sound/synthesis.h"
 
-std::atomic<int> playing_flags[5];
-
 static bool IsVoice(int ch) {
     return ch >= 0 && ch < OUTPUT_CHANNEL_COUNT;
 }
 
 void StartAudio() {
     for (int ch = 0; ch < OUTPUT_CHANNEL_COUNT; ++ch) {
-        loop_flags[ch] = 0;
-        playing_flags[ch] = 0;
+        engine.loop_flags[ch] = 0;
+        engine.playing_flags[ch] = 0;
     }
     SelectRenderBuffer(0);
     for (int ch = 0; ch < SOUND_TYPE_COUNT; ++ch) voices().Create(ch, VOICE_LENGTH, VOICE_VOLUME);
@@ -31,22 +29,22 @@ void StopChannel(int ch) {
     if (ch == CLICK_CHANNEL) {
         voices().Stop(ch);
     } else if (ch >= 0 && ch < SOUND_TYPE_COUNT) {
-        if (playing_flags[ch].load(std::memory_order_relaxed)) voices().Stop(ch);
-        playing_flags[ch] = 0;
+        if (engine.playing_flags[ch].load(std::memory_order_relaxed)) voices().Stop(ch);
+        engine.playing_flags[ch] = 0;
     }
 }
 
 void PlayChannel(int ch) {
     if (!IsVoice(ch)) return;
-    playing_flags[ch] = 1;
-    voices().Play(ch, ch != CLICK_CHANNEL && loop_flags[ch] != 0);
+    engine.playing_flags[ch] = 1;
+    voices().Play(ch, ch != CLICK_CHANNEL && engine.loop_flags[ch] != 0);
 }
 
 void StartSound(int t) {
     if (t < 0 || t >= SOUND_TYPE_COUNT || SoundTypeStarted(t)) return;
     StopChannel(t);
-    FillChannel(t, render_buffers[t], VOICE_LENGTH);
-    sound_started[t] = 1;
+    FillChannel(t, engine.render_buffers[t], VOICE_LENGTH);
+    engine.sound_started[t] = 1;
     PlayChannel(t);
 }
 

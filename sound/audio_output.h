@@ -14,9 +14,6 @@ constexpr int VOICE_LENGTH = 81664; // bytes of voices 0..3: a render less its l
 constexpr int VOICE_VOLUME = -1000; // voices 0..3, hundredths of a decibel (-10 dB)
 constexpr int CLICK_VOLUME = -100;  // voice 4 (-1 dB)
 
-// Per voice 0..4: set when the voice was started, cleared when voices 0..3 are stopped.
-extern std::atomic<int> playing_flags[5];
-
 // Clears the loop and playing flags, selects type 0's render buffer and creates the five voices
 // with their sizes and volumes. Without an audio device the voices do nothing.
 void StartAudio();

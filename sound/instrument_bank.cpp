@@ -6,8 +6,6 @@
 #include <cstring>
 
 Instrument SoundBank[INSTRUMENT_COUNT];
-ActiveSoundState ActiveSound;
-std::atomic<int> sound_started[SOUND_TYPE_COUNT];
 std::atomic<int16_t> current_instrument{0};
 
 namespace {
@@ -53,57 +51,58 @@ void InitSoundBank() {
 }
 
 bool SoundTypeStarted(int32_t t) {
-    return t >= 0 && t < SOUND_TYPE_COUNT && sound_started[t].load(std::memory_order_relaxed);
+    return t >= 0 && t < SOUND_TYPE_COUNT &&
+           engine.sound_started[t].load(std::memory_order_relaxed);
 }
 
 void ClearStartedFlags() {
-    for (auto& f : sound_started) f.store(0, std::memory_order_relaxed);
+    for (auto& f : engine.sound_started) f.store(0, std::memory_order_relaxed);
 }
 
 bool LoadActiveSound(int k, SoundEditorView* editor) {
     if (k < 0 || k >= INSTRUMENT_COUNT) return false;
     const Instrument& r = SoundBank[k];
     if (SoundTypeStarted(r.soundType)) return false;
-    ActiveSound.soundType = r.soundType;
-    CopyName(ActiveSound.name, r.name);
-    ActiveSound.testFrequency = r.testFrequency;
-    ActiveSound.soundLength = r.soundLength;
-    ActiveSound.lengthSeconds = r.lengthSeconds;
-    ActiveSound.useLength = r.useLength;
-    ActiveSound.initVolume = r.initVolume;
-    ActiveSound.fade = r.fade;
-    ActiveSound.period = r.period;
-    ActiveSound.pitchBend = r.pitchBend;
-    ActiveSound.waveform = r.waveform;
-    ActiveSound.waveformType = r.waveformType;
+    engine.ActiveSound.soundType = r.soundType;
+    CopyName(engine.ActiveSound.name, r.name);
+    engine.ActiveSound.testFrequency = r.testFrequency;
+    engine.ActiveSound.soundLength = r.soundLength;
+    engine.ActiveSound.lengthSeconds = r.lengthSeconds;
+    engine.ActiveSound.useLength = r.useLength;
+    engine.ActiveSound.initVolume = r.initVolume;
+    engine.ActiveSound.fade = r.fade;
+    engine.ActiveSound.period = r.period;
+    engine.ActiveSound.pitchBend = r.pitchBend;
+    engine.ActiveSound.waveform = r.waveform;
+    engine.ActiveSound.waveformType = r.waveformType;
     if (editor) editor->RefreshEditor();
     return true;
 }
 
 void StoreActiveSound(SoundEditorView* editor, int k) {
     if (editor) {
-        editor->ReadInstrumentName(ActiveSound.name);
-        ActiveSound.name[INSTRUMENT_NAME_SIZE - 1] = '\0';
+        editor->ReadInstrumentName(engine.ActiveSound.name);
+        engine.ActiveSound.name[INSTRUMENT_NAME_SIZE - 1] = '\0';
     }
     if (k < 0 || k >= INSTRUMENT_COUNT) return;
     Instrument& r = SoundBank[k];
-    CopyName(r.name, ActiveSound.name);
-    r.soundType = ActiveSound.soundType;
-    r.testFrequency = ActiveSound.testFrequency;
-    r.soundLength = ActiveSound.soundLength;
-    r.lengthSeconds = ActiveSound.lengthSeconds;
-    r.useLength = ActiveSound.useLength;
-    r.initVolume = ActiveSound.initVolume;
-    r.fade = ActiveSound.fade;
-    r.period = ActiveSound.period;
-    r.pitchBend = ActiveSound.pitchBend;
-    r.waveform = ActiveSound.waveform;
-    r.waveformType = ActiveSound.waveformType;
+    CopyName(r.name, engine.ActiveSound.name);
+    r.soundType = engine.ActiveSound.soundType;
+    r.testFrequency = engine.ActiveSound.testFrequency;
+    r.soundLength = engine.ActiveSound.soundLength;
+    r.lengthSeconds = engine.ActiveSound.lengthSeconds;
+    r.useLength = engine.ActiveSound.useLength;
+    r.initVolume = engine.ActiveSound.initVolume;
+    r.fade = engine.ActiveSound.fade;
+    r.period = engine.ActiveSound.period;
+    r.pitchBend = engine.ActiveSound.pitchBend;
+    r.waveform = engine.ActiveSound.waveform;
+    r.waveformType = engine.ActiveSound.waveformType;
 }
 
 void LoadCurrentInstrument(SoundEditorView* editor) {
     LoadActiveSound(current_instrument.load(std::memory_order_relaxed), editor);
-    SelectRenderBuffer(ActiveSound.soundType);
+    SelectRenderBuffer(engine.ActiveSound.soundType);
     if (editor) editor->SetScrollBarRanges();
 }
 

@@ -3,7 +3,7 @@
 //
 // Threads: the bank records, `ActiveSound` and `current_instrument` are used by the UI thread
 // and by the sequencer's tick thread. Whoever loads, renders or starts a sound holds
-// `sound_engine_lock` (sound/engine_lock.h) for the whole sequence; the started flags are atomic
+// `sound_engine_lock` (sound/sound_engine.h) for the whole sequence; the started flags are atomic
 // words, so clearing them needs no lock.
 #pragma once
 
@@ -52,11 +52,10 @@ struct ActiveSoundState {
     int32_t waveformType;
 };
 
+// The bank of 16 instruments. Read and written with `sound_engine_lock` held whenever the tick
+// may be running.
 extern Instrument SoundBank[INSTRUMENT_COUNT];
-extern ActiveSoundState ActiveSound;
-// Set when a sound of that type was started in the current sequencer tick; while set, loading,
-// rendering and starting a sound of that type are skipped. Any thread.
-extern std::atomic<int> sound_started[SOUND_TYPE_COUNT];
+
 // The instrument that note entry plays and the editor edits, 0..15. Any thread.
 extern std::atomic<int16_t> current_instrument;
 

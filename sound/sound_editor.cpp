@@ -5,7 +5,7 @@
 #include "shell/pattern_view.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
-#include "sound/engine_lock.h"
+#include "sound/sound_engine.h"
 #include "sound/synthesis.h"
 
 #include <cctype>
@@ -107,11 +107,11 @@ SoundEditor the_sound_editor;
 class SoundEditor::Session {
   public:
     explicit Session(SoundEditor& editor) : editor_(editor), lock_(sound_engine_lock) {
-        ActiveSound = editor_.working_;
+        engine.ActiveSound = editor_.working_;
         editor_.inSession_ = true;
     }
     ~Session() {
-        editor_.working_ = ActiveSound;
+        editor_.working_ = engine.ActiveSound;
         editor_.inSession_ = false;
     }
     Session(const Session&) = delete;
@@ -119,7 +119,7 @@ class SoundEditor::Session {
 
   private:
     SoundEditor& editor_;
-    std::lock_guard<std::mutex> lock_;
+    EngineLockGuard lock_;
 };
 
 void DrawWaveform(const uint8_t* samples, int width, int height, Rgb* pixels) {
@@ -153,7 +153,7 @@ void SoundEditor::OnInit() {
     current_instrument.store(static_cast<int16_t>(edited_), kRelaxed);
     p.ComboReset(kDialog, EDITOR_INSTRUMENT_LIST);
     {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         for (int k = 0; k < INSTRUMENT_COUNT; ++k) entries_[size_t(k)] = SoundBank[k].name;
     }
     for (const std::string& entry : entries_) p.ComboAdd(kDialog, EDITOR_INSTRUMENT_LIST, entry);
@@ -164,12 +164,12 @@ void SoundEditor::OnInit() {
     barEnabled_.fill(true);
     p.ControlPixelSize(kDialog, EDITOR_DISPLAY, displayWidth_, displayHeight_);
     {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         // A started flag left set would refuse the load and leave another instrument's values
         // in `ActiveSound`, which closing would then store into this one.
         ClearStartedFlags();
         LoadCurrentInstrument(this);
-        working_ = ActiveSound;
+        working_ = engine.ActiveSound;
     }
     sound_editor_view = this;
 }
@@ -194,13 +194,13 @@ void SoundEditor::DrawDisplay() {
     const int w = displayWidth_, h = displayHeight_;
     if (w <= 0 || h <= 0) return;
     std::vector<Rgb> pixels(size_t(w) * size_t(h));
-    DrawWaveform(current_render_buffer, w, h, pixels.data());
+    DrawWaveform(CurrentRenderBuffer(), w, h, pixels.data());
     desktop().PaintPixels(kDialog, EDITOR_DISPLAY, w, h, pixels.data());
 }
 
 void SoundEditor::RefreshEditor() {
     Desktop& p = desktop();
-    ActiveSoundState& s = ActiveSound;
+    ActiveSoundState& s = engine.ActiveSound;
     const int type = s.soundType;
     if (type >= 0 && type < SOUND_TYPE_COUNT) {
         static constexpr unsigned kPositioned[SOUND_TYPE_COUNT] = {0b111111, 0b100111, 0b000100,
@@ -230,7 +230,7 @@ void SoundEditor::RefreshEditor() {
 
 void SoundEditor::ReadEditorControls() {
     Desktop& p = desktop();
-    ActiveSoundState& s = ActiveSound;
+    ActiveSoundState& s = engine.ActiveSound;
     s.waveformType = p.ComboSelection(kDialog, EDITOR_WAVEFORM_TYPE_LIST);
     CopyName(s.name, ControlText(EDITOR_INSTRUMENT_LIST, kNameLimit));
     s.testFrequency = ParseDecimal(ControlText(EDITOR_TEST_FREQUENCY, kNumberTextLimit));
@@ -245,7 +245,7 @@ void SoundEditor::ReadEditorControls() {
 }
 
 void SoundEditor::ReadInstrumentName(char name[INSTRUMENT_NAME_SIZE]) {
-    if (sound_editor_view == this && !inSession_) ActiveSound = working_;
+    if (sound_editor_view == this && !inSession_) engine.ActiveSound = working_;
     CopyName(name, ControlText(EDITOR_INSTRUMENT_LIST, kNameLimit));
 }
 
@@ -253,7 +253,7 @@ void SoundEditor::SetScrollBarRanges() {
     Desktop& p = desktop();
     for (const Bar& bar : BARS) {
         p.SetScrollRange(kDialog, bar.id, bar.minimum, bar.maximum);
-        p.SetScrollPosition(kDialog, bar.id, ActiveSound.*bar.field);
+        p.SetScrollPosition(kDialog, bar.id, engine.ActiveSound.*bar.field);
     }
 }
 
@@ -263,10 +263,10 @@ void SoundEditor::OnScroll(int id, int code, int position) {
     const int slot = BarSlot(id);
     if (slot < 0) return;
     Session session(*this);
-    CopyName(ActiveSound.name, ControlText(EDITOR_INSTRUMENT_LIST, kNameLimit));
+    CopyName(engine.ActiveSound.name, ControlText(EDITOR_INSTRUMENT_LIST, kNameLimit));
     if (!barEnabled_[size_t(slot)]) return;
     const Bar& bar = BARS[slot];
-    int32_t& field = ActiveSound.*bar.field;
+    int32_t& field = engine.ActiveSound.*bar.field;
     int value = field;
     switch (code) {
     case SB_LINEUP: value -= 1; break;
@@ -349,16 +349,16 @@ void SoundEditor::OnCommand(int id, int notification) {
         Session session(*this);
         ClearStartedFlags();
         ReadEditorControls();
-        RenderSound(ActiveSound.soundType);
+        RenderSound(engine.ActiveSound.soundType);
         RefreshEditor();
         ClearStartedFlags();
-        StartSound(ActiveSound.soundType);
+        StartSound(engine.ActiveSound.soundType);
         break;
     }
     case EDITOR_STOP: {
         Session session(*this);
         ReadEditorControls();
-        StopChannel(ActiveSound.soundType);
+        StopChannel(engine.ActiveSound.soundType);
         break;
     }
     default: break; // Enter, Escape and every other command do nothing
@@ -374,7 +374,7 @@ void SoundEditor::OnClose() {
         StoreActiveSound(this, edited_);
     }
     FillCurrentSelectors();
-    RedrawPatternView(current_row.load(kRelaxed), current_position.load(kRelaxed));
+    RedrawPatternView(play.current_row.load(kRelaxed), play.current_position.load(kRelaxed));
     displayWidth_ = displayHeight_ = 0;
     sound_editor_open = 0;
     desktop().EndDialog(kDialog);

@@ -12,15 +12,13 @@
 #include "sound/synthesis.h"
 
 #include "sound/audio_output.h"
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_engine.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
-
-std::mutex sound_engine_lock;
 
 // ---------------------------------------------------------------------------------- tables
 
@@ -178,15 +176,9 @@ const NoiseFrequency NOISE_FREQUENCIES[NOISE_TABLE_SIZE] = {
 
 // ----------------------------------------------------------------------------------- state
 
-alignas(64) uint8_t render_buffers[4][RENDER_LENGTH + RENDER_SLACK];
-uint8_t* current_render_buffer = render_buffers[0];
-int loop_flags[OUTPUT_CHANNEL_COUNT];
-uint8_t click_samples[CLICK_LENGTH];
-uint32_t noise_state = 1;
-
 uint32_t NoiseDraw() {
-    noise_state = noise_state * 214013u + 2531011u;
-    return (noise_state >> 16) & 0x7FFF;
+    engine.noise_state = engine.noise_state * 214013u + 2531011u;
+    return (engine.noise_state >> 16) & 0x7FFF;
 }
 
 // ------------------------------------------------------------------------ note frequencies
@@ -198,7 +190,7 @@ int32_t NoteFrequency(int32_t soundType, int note) {
 }
 
 void SetNoteFrequency(int note) {
-    ActiveSound.testFrequency = NoteFrequency(ActiveSound.soundType, note);
+    engine.ActiveSound.testFrequency = NoteFrequency(engine.ActiveSound.soundType, note);
 }
 
 // ------------------------------------------------------------------------------ renderers
@@ -308,8 +300,8 @@ class RunWriter {
 // The first sample index that is not produced because of "Use Length", or RENDER_LENGTH.
 // Samples 0 .. floor(lengthSeconds * 45056) are sound.
 int64_t LengthCut() {
-    if (!ActiveSound.useLength) return RENDER_LENGTH;
-    const double limit = ActiveSound.lengthSeconds * SAMPLE_RATE;
+    if (!engine.ActiveSound.useLength) return RENDER_LENGTH;
+    const double limit = engine.ActiveSound.lengthSeconds * SAMPLE_RATE;
     if (std::isnan(limit) || limit >= RENDER_LENGTH) return RENDER_LENGTH;
     if (limit < 0) return 0;
     return static_cast<int64_t>(std::floor(limit)) + 1;
@@ -323,10 +315,10 @@ struct Envelope {
     CountDown countDown;
 
     Envelope() {
-        amplitude = static_cast<double>(ActiveSound.initVolume) * 25 * 0.06666666666666667;
-        const int64_t distance = std::abs(int64_t{ActiveSound.fade} - 7);
+        amplitude = static_cast<double>(engine.ActiveSound.initVolume) * 25 * 0.06666666666666667;
+        const int64_t distance = std::abs(int64_t{engine.ActiveSound.fade} - 7);
         interval = distance * ENVELOPE_UNIT;
-        fadeOut = ActiveSound.fade >= 7;
+        fadeOut = engine.ActiveSound.fade >= 7;
         countDown.Load(interval);
     }
     // One envelope step; false when a fade-out reached exactly 0 and the sound ends.
@@ -344,7 +336,7 @@ struct Envelope {
 };
 
 bool EnvelopeLoops() {
-    return ActiveSound.fade <= 7 && ActiveSound.useLength == 0;
+    return engine.ActiveSound.fade <= 7 && engine.ActiveSound.useLength == 0;
 }
 
 const int8_t SILENT_PATTERN[32] = {};
@@ -359,10 +351,10 @@ struct Sweep {
     int64_t power = 0; // |pitchBend - 7|
     int32_t bend = 7;
 
-    Sweep(bool enabled, int32_t frequency) : pitch(frequency), bend(ActiveSound.pitchBend) {
+    Sweep(bool enabled, int32_t frequency) : pitch(frequency), bend(engine.ActiveSound.pitchBend) {
         double length = 0.0;
-        if (enabled && ActiveSound.period > 0 && ActiveSound.period < 8)
-            length = SWEEP_PERIODS[ActiveSound.period] * 5.632;
+        if (enabled && engine.ActiveSound.period > 0 && engine.ActiveSound.period < 8)
+            length = SWEEP_PERIODS[engine.ActiveSound.period] * 5.632;
         whole = std::trunc(length);
         carry = {length - whole, length - whole};
         countDown.Load(static_cast<int64_t>(whole));
@@ -437,8 +429,8 @@ int64_t RepeatPulseCycles(RunWriter& out, CycleStart& last, int64_t at, int64_t 
 // limits of 704 and 22 samples per cycle.
 void RenderPulse(uint8_t* buffer, int32_t frequency, bool withSweep) {
     const int32_t n = SAMPLE_RATE / frequency;
-    const int8_t* duty = (ActiveSound.waveform >= 0 && ActiveSound.waveform < 4)
-                             ? DUTY_PATTERNS[ActiveSound.waveform]
+    const int8_t* duty = (engine.ActiveSound.waveform >= 0 && engine.ActiveSound.waveform < 4)
+                             ? DUTY_PATTERNS[engine.ActiveSound.waveform]
                              : SILENT_PATTERN;
     Envelope envelope;
     double cycle = n; // samples per cycle
@@ -507,11 +499,11 @@ void RenderPulse(uint8_t* buffer, int32_t frequency, bool withSweep) {
 // accumulator's range splits at the 32 points where one of the cycle's carries changes). Each
 // kind of cycle is stepped through once and copied from there on.
 void RenderTable(uint8_t* buffer, int32_t frequency) {
-    loop_flags[2] = ActiveSound.useLength == 0;
-    const int8_t* wave =
-        (ActiveSound.waveformType >= 0 && ActiveSound.waveformType < WAVEFORM_TYPE_COUNT)
-            ? WAVEFORM_TABLES[ActiveSound.waveformType]
-            : SILENT_PATTERN;
+    engine.loop_flags[2] = engine.ActiveSound.useLength == 0;
+    const int8_t* wave = (engine.ActiveSound.waveformType >= 0 &&
+                          engine.ActiveSound.waveformType < WAVEFORM_TYPE_COUNT)
+                             ? WAVEFORM_TABLES[engine.ActiveSound.waveformType]
+                             : SILENT_PATTERN;
     // 64-bit so that no frequency overflows the step arithmetic.
     const int64_t n = SAMPLE_RATE / (int64_t{frequency} * 32);
     const double q = SAMPLE_RATE / (frequency * 32.0) - static_cast<double>(n);
@@ -628,18 +620,18 @@ void RenderNoise(uint8_t* buffer, int32_t frequency) {
 }
 
 void Render(int t, uint8_t* buffer) {
-    if (ActiveSound.testFrequency == 0) ActiveSound.testFrequency = 1;
-    const int32_t frequency = ActiveSound.testFrequency;
-    loop_flags[t] = 0;
+    if (engine.ActiveSound.testFrequency == 0) engine.ActiveSound.testFrequency = 1;
+    const int32_t frequency = engine.ActiveSound.testFrequency;
+    engine.loop_flags[t] = 0;
     switch (t) {
     case 0:
     case 1:
-        loop_flags[t] = EnvelopeLoops();
+        engine.loop_flags[t] = EnvelopeLoops();
         RenderPulse(buffer, frequency, t == 0);
         break;
     case 2: RenderTable(buffer, frequency); break;
     case 3:
-        loop_flags[t] = EnvelopeLoops();
+        engine.loop_flags[t] = EnvelopeLoops();
         RenderNoise(buffer, frequency);
         break;
     }
@@ -650,23 +642,23 @@ void Render(int t, uint8_t* buffer) {
 // --------------------------------------------------------------------------- entry points
 
 void SelectRenderBuffer(int t) {
-    current_render_buffer = render_buffers[(t == 1 || t == 2 || t == 3) ? t : 0];
+    engine.current_render_buffer = (t == 1 || t == 2 || t == 3) ? t : 0;
 }
 
 void RenderSound(int t) {
     if (t < 0 || t >= SOUND_TYPE_COUNT || SoundTypeStarted(t)) return;
-    Render(t, current_render_buffer);
+    Render(t, CurrentRenderBuffer());
 }
 
 void PrepareClick() {
-    ActiveSound.initVolume = 15;
-    ActiveSound.fade = 8;
-    ActiveSound.testFrequency = 700;
-    ActiveSound.lengthSeconds = 0.04;
-    ActiveSound.waveformType = 0;
-    ActiveSound.soundType = 2;
-    ActiveSound.useLength = 1;
-    Render(2, current_render_buffer);
-    std::memcpy(click_samples, current_render_buffer, CLICK_LENGTH);
-    FillChannel(CLICK_CHANNEL, click_samples, CLICK_LENGTH);
+    engine.ActiveSound.initVolume = 15;
+    engine.ActiveSound.fade = 8;
+    engine.ActiveSound.testFrequency = 700;
+    engine.ActiveSound.lengthSeconds = 0.04;
+    engine.ActiveSound.waveformType = 0;
+    engine.ActiveSound.soundType = 2;
+    engine.ActiveSound.useLength = 1;
+    Render(2, CurrentRenderBuffer());
+    std::memcpy(engine.click_samples, CurrentRenderBuffer(), CLICK_LENGTH);
+    FillChannel(CLICK_CHANNEL, engine.click_samples, CLICK_LENGTH);
 }

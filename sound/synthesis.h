@@ -1,18 +1,14 @@
 // The synthesiser: renders `ActiveSound` (sound/instrument_bank.h) whole into the render buffer
 // of its sound type, as unsigned 8-bit mono samples at 45056 Hz, 128 being silence.
 //
-// Threads: everything here runs with `sound_engine_lock` held (sound/engine_lock.h), on the
+// Threads: everything here runs with `sound_engine_lock` held (sound/sound_engine.h), on the
 // sequencer's tick thread or the UI thread.
 #pragma once
 
+#include "sound/sound_engine.h"
+
 #include <cstdint>
 
-constexpr int SAMPLE_RATE = 45056;      // samples per second
-constexpr int RENDER_LENGTH = 81920;    // samples in one rendered sound (1.818 s)
-constexpr int CLICK_LENGTH = 40960;     // samples of the metronome click voice
-constexpr int OUTPUT_CHANNEL_COUNT = 5; // voices 0..3 play sound types 0..3
-constexpr int CLICK_CHANNEL = 4;        // voice 4 plays the metronome click
-constexpr uint8_t SILENCE = 128;
 constexpr int TONE_TABLE_SIZE = 96;
 constexpr int NOISE_TABLE_SIZE = 32;
 constexpr int WAVEFORM_TYPE_COUNT = 8;
@@ -36,20 +32,6 @@ struct NoiseFrequency {
     int32_t shift;
 };
 extern const NoiseFrequency NOISE_FREQUENCIES[NOISE_TABLE_SIZE];
-
-// One block per sound type. A few bytes of slack follow each block so that runs can be written
-// with whole-word stores; only the first RENDER_LENGTH bytes are a sound.
-constexpr int RENDER_SLACK = 16;
-extern uint8_t render_buffers[4][RENDER_LENGTH + RENDER_SLACK];
-// The block the renderers write; type 0's until SelectRenderBuffer picks another.
-extern uint8_t* current_render_buffer;
-// Per output channel: the last render of that channel's type asked to be played looping.
-// The click channel's flag is never set.
-extern int loop_flags[OUTPUT_CHANNEL_COUNT];
-// The metronome click, made once by PrepareClick; the audio output plays it on voice 4.
-extern uint8_t click_samples[CLICK_LENGTH];
-// The noise generator's state: 1 at start, never reseeded, shared by every noise render.
-extern uint32_t noise_state;
 
 // Advances the noise generator and returns its next 15-bit value.
 uint32_t NoiseDraw();

@@ -16,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)ready;
     std::vector<uint8_t> file(data, data + size);
     if (LoadSongBytes(file) == SongFileResult::Done) {
-        if (song_size < 1 || song_size > POSITION_COUNT || tempo < 1 || tempo > 60) std::abort();
+        if (song.song_size < 1 || song.song_size > POSITION_COUNT || song.tempo < 1 ||
+            song.tempo > 60)
+            std::abort();
         for (int p = 0; p < STORED_POSITION_COUNT; ++p)
             for (int c = 0; c < CHANNEL_COUNT; ++c)
                 if (TrackAt(p, c) < 0 || TrackAt(p, c) >= TRACK_COUNT) std::abort();

@@ -8,8 +8,8 @@
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -32,10 +32,10 @@ class ExportFixture : public ::testing::Test {
     void SetUp() override {
         InstallFake(&fake);
         ResetSong();
-        metronome_enabled = 0;
-        warmup_ticks = WARMUP_TICKS;
+        play.metronome_enabled = 0;
+        play.warmup_ticks = WARMUP_TICKS;
         tick_timer_id = 0;
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         InitSoundBank();
         StartAudio();
         fake.audioLog.clear();
@@ -63,7 +63,7 @@ class ExportFixture : public ::testing::Test {
     }
     static void Put(int track, int row, Cell cell) { SetCell(track, row, cell); }
     static void Use(int position, int channel, int track) {
-        song_positions[position][channel] = static_cast<int16_t>(track);
+        song.song_positions[position][channel] = static_cast<int16_t>(track);
     }
 };
 

@@ -25,9 +25,9 @@ class RenderTool : public ExportFixture {
     // A looping song of two positions, the second with a short note at row 0 and a pattern
     // break at row 9, saved.
     std::string SaveLoopingSong() {
-        tempo = 30;
-        song_size = 2;
-        song_loop = 1;
+        song.tempo = 30;
+        song.song_size = 2;
+        song.song_loop = 1;
         SetInstrument(1, 1, 10);
         Put(1, 0, Cell{1, 10});
         Put(1, 9, kBreak);

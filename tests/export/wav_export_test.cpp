@@ -27,7 +27,7 @@ class WavExport : public ExportFixture {
         return out;
     }
     // Frames from one tick to the next at `tempo`.
-    static int64_t TickFrames(int rate = kRate) { return int64_t{1000 / tempo} * rate / 1000; }
+    static int64_t TickFrames(int rate = kRate) { return int64_t{1000 / song.tempo} * rate / 1000; }
     WavExportStats stats;
 };
 
@@ -46,7 +46,7 @@ TEST_F(WavExport, A440PulseNoteMeasures440HzAtTheLiveGainEvenOnAMutedChannel) {
     Put(1, 0, Cell{1, 10});
     Put(1, 10, kStop);
     Use(0, 0, 1);
-    channel_muted[0] = 1; // the export hears every channel
+    play.channel_muted[0] = 1; // the export hears every channel
     const auto mix = Render();
     ASSERT_EQ(stats.ticks, 11);
     EXPECT_EQ(stats.songFrames, 10 * TickFrames()); // the stop's tick ends the song
@@ -57,13 +57,13 @@ TEST_F(WavExport, A440PulseNoteMeasures440HzAtTheLiveGainEvenOnAMutedChannel) {
     // Voices 0..3 at -10 dB: a full-scale square is about a third of full scale.
     EXPECT_GT(Peak(mix, 0, mix.size()), 6000);
     EXPECT_LT(Peak(mix, 0, mix.size()), 16000);
-    EXPECT_EQ(channel_muted[0].load(), 1);
+    EXPECT_EQ(play.channel_muted[0].load(), 1);
 }
 
 TEST_F(WavExport, PatternBreakAndStopCommandEndTheSongWhereSongPlayDoes) {
-    tempo = 30;
-    song_size = 2;
-    song_loop = 0;
+    song.tempo = 30;
+    song.song_size = 2;
+    song.song_loop = 0;
     Use(0, 2, 1);
     Put(1, 3, kBreak); // position 0 plays rows 0..3, then position 1 all 64 rows
     Render();
@@ -81,9 +81,9 @@ TEST_F(WavExport, PatternBreakAndStopCommandEndTheSongWhereSongPlayDoes) {
 }
 
 TEST_F(WavExport, LoopsCountPassesOfALoopingSong) {
-    tempo = 30;
-    song_size = 2;
-    song_loop = 1;
+    song.tempo = 30;
+    song.song_size = 2;
+    song.song_loop = 1;
     Use(1, 3, 1);
     Put(1, 9, kBreak);
     Render({1, kRate});
@@ -95,7 +95,7 @@ TEST_F(WavExport, LoopsCountPassesOfALoopingSong) {
     EXPECT_EQ(CountSongTicks(2), 2 * one.ticks);
     EXPECT_EQ(stats.songFrames + TickFrames(), 2 * (one.songFrames + TickFrames()));
     // Without looping the song ends after its one pass, whatever the count.
-    song_loop = 0;
+    song.song_loop = 0;
     Render({3, kRate});
     EXPECT_EQ(stats.ticks, one.ticks);
 }
@@ -120,12 +120,12 @@ TEST_F(WavExport, SameSongSameBytesWhateverTheNoiseGeneratorWasAt) {
     Put(1, 3, Cell{1, 20});
     Put(1, 4, kStop);
     Use(0, 1, 1);
-    tempo = 20;
+    song.tempo = 20;
     ScratchFolder folder;
     ASSERT_EQ(RenderSongToWav(mixer, folder.Path("a.wav"), {}, {}), WavExportResult::Done);
-    noise_state = 12345; // the editor played noise notes meanwhile
+    engine.noise_state = 12345; // the editor played noise notes meanwhile
     ASSERT_EQ(RenderSongToWav(mixer, folder.Path("b.wav"), {}, {}), WavExportResult::Done);
-    EXPECT_EQ(noise_state, 12345u);
+    EXPECT_EQ(engine.noise_state, 12345u);
     const auto a = ReadAll(folder.Path("a.wav"));
     EXPECT_GT(a.size(), WAV_HEADER_SIZE + 4 * 1000);
     EXPECT_EQ(a, ReadAll(folder.Path("b.wav")));
@@ -140,24 +140,24 @@ TEST_F(WavExport, LeavesTheSongTheEditorAndTheLiveVoicesAsTheyWere) {
     Put(1, 2, Cell{CMD_STOP_SOUND_TYPE, NOTE_COMMAND});
     Put(1, 3, kStop);
     Use(0, 2, 1);
-    song_modified = 1;
-    current_position = 0;
-    current_row = 17;
-    current_channel = 2;
-    metronome_enabled = 1;
-    metronome_count = 2;
-    countdown_left = 3;
-    warmup_ticks = 7;
-    channel_level[2] = 900;
-    playing = 0;
-    song_play = 1;
-    play_armed = 0;
-    std::strcpy(ActiveSound.name, "in the editor");
-    ActiveSound.testFrequency = 777;
+    song.song_modified = 1;
+    play.current_position = 0;
+    play.current_row = 17;
+    play.current_channel = 2;
+    play.metronome_enabled = 1;
+    play.metronome_count = 2;
+    play.countdown_left = 3;
+    play.warmup_ticks = 7;
+    play.channel_level[2] = 900;
+    play.playing = 0;
+    play.song_play = 1;
+    play.play_armed = 0;
+    std::strcpy(engine.ActiveSound.name, "in the editor");
+    engine.ActiveSound.testFrequency = 777;
     SelectRenderBuffer(2);
-    render_buffers[1][5] = 42;
-    loop_flags[3] = 1;
-    playing_flags[1] = 1;
+    engine.render_buffers[1][5] = 42;
+    engine.loop_flags[3] = 1;
+    engine.playing_flags[1] = 1;
     tick_timer_id = desktop().StartPeriodicTimer(100, [] {});
     const int started = fake.timersStarted;
     uint8_t before[SONG_STATE_SIZE], after[SONG_STATE_SIZE];
@@ -168,23 +168,23 @@ TEST_F(WavExport, LeavesTheSongTheEditorAndTheLiveVoicesAsTheyWere) {
 
     EncodeSongState(after);
     EXPECT_EQ(0, std::memcmp(before, after, SONG_STATE_SIZE));
-    EXPECT_EQ(song_modified, 1);
-    EXPECT_EQ(current_row.load(), 17);
-    EXPECT_EQ(current_channel.load(), 2);
-    EXPECT_EQ(metronome_enabled.load(), 1);
-    EXPECT_EQ(metronome_count.load(), 2);
-    EXPECT_EQ(countdown_left.load(), 3);
-    EXPECT_EQ(warmup_ticks.load(), 7);
-    EXPECT_EQ(channel_level[2].load(), 900);
-    EXPECT_EQ(playing.load(), 0);
-    EXPECT_EQ(song_play.load(), 1);
-    EXPECT_EQ(play_armed.load(), 0);
-    EXPECT_STREQ(ActiveSound.name, "in the editor");
-    EXPECT_EQ(ActiveSound.testFrequency, 777);
-    EXPECT_EQ(current_render_buffer, render_buffers[2]);
-    EXPECT_EQ(render_buffers[1][5], 42);
-    EXPECT_EQ(loop_flags[3], 1);
-    EXPECT_EQ(playing_flags[1].load(), 1);
+    EXPECT_EQ(song.song_modified, 1);
+    EXPECT_EQ(play.current_row.load(), 17);
+    EXPECT_EQ(play.current_channel.load(), 2);
+    EXPECT_EQ(play.metronome_enabled.load(), 1);
+    EXPECT_EQ(play.metronome_count.load(), 2);
+    EXPECT_EQ(play.countdown_left.load(), 3);
+    EXPECT_EQ(play.warmup_ticks.load(), 7);
+    EXPECT_EQ(play.channel_level[2].load(), 900);
+    EXPECT_EQ(play.playing.load(), 0);
+    EXPECT_EQ(play.song_play.load(), 1);
+    EXPECT_EQ(play.play_armed.load(), 0);
+    EXPECT_STREQ(engine.ActiveSound.name, "in the editor");
+    EXPECT_EQ(engine.ActiveSound.testFrequency, 777);
+    EXPECT_EQ(engine.current_render_buffer, 2);
+    EXPECT_EQ(engine.render_buffers[1][5], 42);
+    EXPECT_EQ(engine.loop_flags[3], 1);
+    EXPECT_EQ(engine.playing_flags[1].load(), 1);
     // The editor's platform is back, its live voices were never called, and the tick timer was
     // stopped for the render and started again.
     EXPECT_EQ(&desktop(), &fake);
@@ -213,8 +213,8 @@ TEST_F(WavExport, ALiveOpenAlDeviceKeepsWorkingAfterAnExport) {
 }
 
 TEST_F(WavExport, CancelledOrBadExportsWriteNothingAndKeepTheOldFile) {
-    tempo = 60;
-    song_size = 3; // 192 ticks: progress moves in steps of 1 %
+    song.tempo = 60;
+    song.song_size = 3; // 192 ticks: progress moves in steps of 1 %
     ScratchFolder folder;
     const std::string path = folder.Path("out.wav");
     WriteAll(path, {1, 2, 3});
@@ -249,7 +249,7 @@ TEST_F(WavExport, CancelledOrBadExportsWriteNothingAndKeepTheOldFile) {
 // The golden song: one short note of each sound type, a longer pulse note that sounds on after
 // the stop, and the stop; every voice plays once.
 void BuildGoldenSong() {
-    tempo = 30;
+    song.tempo = 30;
     ExportFixture::SetInstrument(1, 1, 10);
     ExportFixture::SetInstrument(2, 2, 10);
     ExportFixture::SetInstrument(3, 3, 5);

@@ -36,15 +36,15 @@ class SongFile : public ::testing::Test {
     }
     // A song with something in every part of the state.
     void MakeBusySong() {
-        tempo = 15;
-        song_size = 60;
-        song_loop = 0;
+        song.tempo = 15;
+        song.song_size = 60;
+        song.song_loop = 0;
         for (int t = 0; t < TRACK_COUNT; ++t)
             for (int r = 0; r < TRACK_ROWS; r += 3)
                 SetCell(t, r,
                         Cell{static_cast<uint8_t>(r % 16), static_cast<uint8_t>(1 + (t + r) % 78)});
         for (int p = 0; p < POSITION_COUNT; ++p)
-            for (int c = 0; c < CHANNEL_COUNT; ++c) song_positions[p][c] = (p + c) % 32;
+            for (int c = 0; c < CHANNEL_COUNT; ++c) song.song_positions[p][c] = (p + c) % 32;
         SoundBank[5].soundType = 3;
         std::strcpy(SoundBank[5].name, "snare");
         SoundBank[5].reserved84 = 1234;
@@ -69,8 +69,8 @@ TEST_F(SongFile, SavedFileHasHeaderAndOnePackedBlock) {
     EXPECT_EQ(block.method, xq::METHOD_LZSS);
     EXPECT_EQ(bytes.size(), 4 + 32 + block.packedSize);
     EXPECT_EQ(block.padCount, 0);
-    EXPECT_STREQ(song_name, path.c_str());
-    EXPECT_EQ(warmup_ticks.load(), 5);
+    EXPECT_STREQ(song.song_name, path.c_str());
+    EXPECT_EQ(play.warmup_ticks.load(), 5);
 }
 
 TEST_F(SongFile, SaveAndLoadRestoreTheWholeState) {
@@ -82,17 +82,17 @@ TEST_F(SongFile, SaveAndLoadRestoreTheWholeState) {
 
     ResetSong();
     InitSoundBank();
-    song_positions[55][0] = 9; // positions past 49 are not in the file and stay as they are
-    warmup_ticks = 10;
+    song.song_positions[55][0] = 9; // positions past 49 are not in the file and stay as they are
+    play.warmup_ticks = 10;
     ASSERT_EQ(LoadSongFile(path), SongFileResult::Done);
     EXPECT_EQ(State(), saved);
-    EXPECT_EQ(song_loop.load(), 0);
-    EXPECT_EQ(song_size.load(), 60);
-    EXPECT_EQ(song_positions[49][3].load(), (49 + 3) % 32);
-    EXPECT_EQ(song_positions[55][0].load(), 9);
+    EXPECT_EQ(song.song_loop.load(), 0);
+    EXPECT_EQ(song.song_size.load(), 60);
+    EXPECT_EQ(song.song_positions[49][3].load(), (49 + 3) % 32);
+    EXPECT_EQ(song.song_positions[55][0].load(), 9);
     EXPECT_STREQ(SoundBank[5].name, "snare");
     EXPECT_EQ(SoundBank[5].reserved84, 1234);
-    EXPECT_EQ(warmup_ticks.load(), 5);
+    EXPECT_EQ(play.warmup_ticks.load(), 5);
 }
 
 TEST_F(SongFile, UnpackedFormLoadsTheSameState) {
@@ -103,15 +103,15 @@ TEST_F(SongFile, UnpackedFormLoadsTheSameState) {
     const std::string path = folder.Path("plain.son");
     WriteAll(path, file);
     ResetSong();
-    song_loop = 0;
+    song.song_loop = 0;
     ASSERT_EQ(LoadSongFile(path), SongFileResult::Done);
     EXPECT_EQ(State(), saved);
-    EXPECT_EQ(song_loop.load(), 1);
+    EXPECT_EQ(song.song_loop.load(), 1);
     // Any third byte other than "S" means no loop.
     file[2] = 's';
     WriteAll(path, file);
     ASSERT_EQ(LoadSongFile(path), SongFileResult::Done);
-    EXPECT_EQ(song_loop.load(), 0);
+    EXPECT_EQ(song.song_loop.load(), 0);
 }
 
 TEST_F(SongFile, TempoKeepsOnlyTheValuesTheControlOffers) {
@@ -130,11 +130,11 @@ TEST_F(SongFile, TempoKeepsOnlyTheValuesTheControlOffers) {
 
 TEST_F(SongFile, RefusedFilesLeaveTheSongAsItWas) {
     MakeBusySong();
-    std::strcpy(song_name, "before.son");
+    std::strcpy(song.song_name, "before.son");
     const std::vector<uint8_t> before = State();
     const std::string good = folder.Path("good.son");
     ASSERT_EQ(WriteSongFile(good), SongFileResult::Done);
-    std::strcpy(song_name, "before.son");
+    std::strcpy(song.song_name, "before.son");
     const std::vector<uint8_t> file = ReadAll(good);
 
     auto plainFile = [&](const std::vector<uint8_t>& state) {
@@ -191,18 +191,18 @@ TEST_F(SongFile, RefusedFilesLeaveTheSongAsItWas) {
     for (const auto& c : cases) {
         const std::string path = folder.Path("bad.son");
         WriteAll(path, c.bytes);
-        song_loop = 0;
+        song.song_loop = 0;
         EXPECT_EQ(LoadSongFile(path), c.result) << c.what;
         EXPECT_EQ(State(), before) << c.what;
-        EXPECT_EQ(song_loop.load(), 0) << c.what;
-        EXPECT_STREQ(song_name, "before.son") << c.what;
+        EXPECT_EQ(song.song_loop.load(), 0) << c.what;
+        EXPECT_STREQ(song.song_name, "before.son") << c.what;
     }
     EXPECT_EQ(LoadSongFile(folder.Path("missing.son")), SongFileResult::CannotOpen);
     // A pipe is refused at once, without waiting for a writer.
     ASSERT_EQ(mkfifo(folder.Path("pipe.son").c_str(), 0600), 0);
     EXPECT_EQ(LoadSongFile(folder.Path("pipe.son")), SongFileResult::CannotOpen);
     EXPECT_EQ(State(), before);
-    EXPECT_STREQ(song_name, "before.son");
+    EXPECT_STREQ(song.song_name, "before.son");
 }
 
 TEST_F(SongFile, CorruptedPackedBytesNeverEscapeTheirBuffers) {
@@ -223,15 +223,15 @@ TEST_F(SongFile, CorruptedPackedBytesNeverEscapeTheirBuffers) {
         for (int p = 0; p < STORED_POSITION_COUNT; ++p)
             for (int c = 0; c < CHANNEL_COUNT; ++c)
                 ASSERT_TRUE(TrackAt(p, c) >= 0 && TrackAt(p, c) < TRACK_COUNT);
-        ASSERT_TRUE(song_size >= 1 && song_size <= 64);
+        ASSERT_TRUE(song.song_size >= 1 && song.song_size <= 64);
     }
 }
 
 TEST_F(SongFile, FailedSaveKeepsTheEarlierFileAndName) {
-    std::strcpy(song_name, "Noname");
+    std::strcpy(song.song_name, "Noname");
     EXPECT_EQ(WriteSongFile(folder.Path("no/such/folder/x.son")), SongFileResult::WriteFailed);
-    EXPECT_STREQ(song_name, "Noname");
-    EXPECT_EQ(warmup_ticks.load(), 5);
+    EXPECT_STREQ(song.song_name, "Noname");
+    EXPECT_EQ(play.warmup_ticks.load(), 5);
     // A folder or a pipe at the name is refused and left as it was.
     std::filesystem::create_directories(folder.Path("taken.son"));
     EXPECT_EQ(WriteSongFile(folder.Path("taken.son")), SongFileResult::NotRegularFile);
@@ -253,7 +253,7 @@ TEST_F(SongFile, FailedSaveKeepsTheEarlierFileAndName) {
     std::signal(SIGXFSZ, previous);
     EXPECT_EQ(cut, SongFileResult::WriteFailed);
     EXPECT_EQ(ReadAll(old), (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_STREQ(song_name, "Noname");
+    EXPECT_STREQ(song.song_name, "Noname");
     // No temporary file is left by any of them.
     EXPECT_EQ(FolderNames(folder.dir),
               (std::vector<std::string>{"old.son", "pipe.son", "taken.son"}));
@@ -288,7 +288,7 @@ TEST_F(SongFile, SaveReplacesOnlyTheFileAtTheEndOfItsLinks) {
     EXPECT_TRUE(fs::is_symlink(folder.Path("a.son")));
     EXPECT_TRUE(fs::is_symlink(folder.Path("sub/link.son")));
     EXPECT_EQ(ReadAll(victim), (std::vector<uint8_t>{4, 5, 6}));
-    EXPECT_STREQ(song_name, folder.Path("a.son").c_str());
+    EXPECT_STREQ(song.song_name, folder.Path("a.son").c_str());
     EXPECT_EQ(FolderNames(folder.dir),
               (std::vector<std::string>{other, fresh, "a.son", "a.son.saving", "real.son",
                                         "real.son.saving", "sub", "victim"}));
@@ -303,14 +303,14 @@ TEST_F(SongFile, SaveReplacesOnlyTheFileAtTheEndOfItsLinks) {
 
 // The dialogs open in the working folder ("") until the song has a file, then in its folder.
 TEST_F(SongFile, DialogsHaveTheirTitlesAndFilterAndOpenInTheSongsFolder) {
-    warmup_ticks = 10;
+    play.warmup_ticks = 10;
     EXPECT_EQ(SaveSong(), SongFileResult::Cancelled);
-    EXPECT_EQ(warmup_ticks.load(), 5);
+    EXPECT_EQ(play.warmup_ticks.load(), 5);
     fake.dialogPaths = {folder.Path("a.son")};
     EXPECT_EQ(SaveSong(), SongFileResult::Done);
     fake.dialogPaths = {folder.Path("a.son")};
     EXPECT_EQ(LoadSong(), SongFileResult::Done);
-    std::strcpy(song_name, "b.son"); // a bare name, as from the command line
+    std::strcpy(song.song_name, "b.son"); // a bare name, as from the command line
     EXPECT_EQ(LoadSong(), SongFileResult::Cancelled);
     const std::string dir = folder.dir.string();
     EXPECT_EQ(fake.dialogs,

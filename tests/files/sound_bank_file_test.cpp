@@ -71,7 +71,7 @@ TEST_F(SoundBankFile, FilesOfAnyOtherLengthAreRefused) {
 // the working folder (""); a refused file moves nothing.
 TEST_F(SoundBankFile, DialogsHaveTheirTitlesAndFilterAndOpenInTheLastBanksFolder) {
     EXPECT_EQ(SaveSoundBank(), SongFileResult::Cancelled);
-    std::strcpy(song_name, folder.Path("songs/tune.son").c_str());
+    std::strcpy(song.song_name, folder.Path("songs/tune.son").c_str());
     fake.dialogPaths = {folder.Path("b.fms")};
     EXPECT_EQ(SaveSoundBank(), SongFileResult::Done);
     std::filesystem::create_directories(folder.Path("other"));

@@ -10,8 +10,8 @@
 #include "song/note_entry.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_engine.h"
 #include "sound/synthesis.h"
 
 #include <gtest/gtest.h>
@@ -45,11 +45,11 @@ TEST(MidiLoopback, InjectedNoteOnIsHeardAtItsPitch) {
     SetDesktop(&qt);
     SetVoices(&loop);
     ResetSong();
-    record_enabled = 0;
-    octave_shift = 0;
+    settings.record_enabled = 0;
+    settings.octave_shift = 0;
     sound_editor_open = 0;
     {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         InitSoundBank();
         // Instrument 0: a steady pulse (type 1), full volume, no envelope, no length.
         Instrument& pulse = SoundBank[0];
@@ -82,7 +82,7 @@ TEST(MidiLoopback, InjectedNoteOnIsHeardAtItsPitch) {
         });
         std::vector<int16_t> mix(rate / 2);
         {
-            std::lock_guard<std::mutex> lock(sound_engine_lock);
+            const EngineLockGuard lock(sound_engine_lock);
             loop.Mix(mix.data(), int(mix.size()));
         }
         int peak = 0;

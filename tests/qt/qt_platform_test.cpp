@@ -375,25 +375,25 @@ TEST_F(QtPlatformTest, StaticsShowTheLongestTextsWholeAtTheScreensScale) {
     };
     check("template texts");
     for (int t : {2, 3, 4, 5, 6, 7, 8, 10, 12, 15, 20, 30}) {
-        tempo = t;
+        song.tempo = t;
         ShowTempoText();
         check("tempo " + std::to_string(t));
     }
-    song_size = POSITION_COUNT;
-    current_position = POSITION_COUNT - 1;
-    cursor_step = 16;
-    metronome_step = 16;
-    countdown_start = 6;
+    song.song_size = POSITION_COUNT;
+    play.current_position = POSITION_COUNT - 1;
+    settings.cursor_step = 16;
+    settings.metronome_step = 16;
+    settings.countdown_start = 6;
     RefreshSettings();
     ShowSongInfo();
     for (int row : {0, 40, TRACK_ROWS - 1}) {
-        current_row = int16_t(row);
+        play.current_row = int16_t(row);
         RedrawPatternView(row, POSITION_COUNT - 1);
         ShowCursorCell();
         check("row " + std::to_string(row));
     }
     SetCell(0, 40, Cell{CMD_STOP_SOUND_TYPE_LAST, NOTE_COMMAND});
-    current_row = 40;
+    play.current_row = 40;
     ShowCursorCell();
     check("command cell");
     KillTickTimer();

@@ -10,9 +10,9 @@
 #include "shell/main_window.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
 #include "sound/sound_editor.h"
+#include "sound/sound_engine.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -43,7 +43,7 @@ class SoundEditorQtTest : public ::testing::Test {
         SetDesktop(&qt);
         ResetSong();
         {
-            std::lock_guard<std::mutex> lock(sound_engine_lock);
+            const EngineLockGuard lock(sound_engine_lock);
             InitSoundBank();
         }
         StartAudio();
@@ -104,10 +104,10 @@ TEST_F(SoundEditorQtTest, OpensStepsAScrollBarPlaysAndClosesOnlyByItsCloseBox) {
         names->lineEdit()->setText("organ");
 
         Control<QPushButton>(EDITOR_PLAY)->click();
-        EXPECT_EQ(playing_flags[0], 1);
-        EXPECT_EQ(sound_started[0], 1);
+        EXPECT_EQ(engine.playing_flags[0], 1);
+        EXPECT_EQ(engine.sound_started[0], 1);
         Control<QPushButton>(EDITOR_STOP)->click();
-        EXPECT_EQ(playing_flags[0], 0);
+        EXPECT_EQ(engine.playing_flags[0], 0);
 
         if (qEnvironmentVariableIsSet("TAVOMIX_EDITOR_SHOTS")) {
             const QString dir = qEnvironmentVariable("TAVOMIX_EDITOR_SHOTS");

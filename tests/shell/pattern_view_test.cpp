@@ -10,7 +10,7 @@ using PatternView = ShellFixture;
 
 // Track 3 on channel 0 of position 0, its row r holding note r % 12 + 1 with instrument r % 16.
 void FillTrackThree() {
-    song_positions[0][0] = 3;
+    song.song_positions[0][0] = 3;
     for (int r = 0; r < TRACK_ROWS; ++r)
         SetCell(3, r, Cell{static_cast<uint8_t>(r % 16), static_cast<uint8_t>(r % 12 + 1)});
 }
@@ -39,10 +39,10 @@ TEST_F(PatternView, StatusLineTexts) {
     // An instrument the bank does not have is named without reading past the bank.
     EXPECT_EQ(CellStatusText(Cell{0x40, 1}), "Instr : (40) ?[?] - Note C-2.");
 
-    song_positions[0][1] = 5;
+    song.song_positions[0][1] = 5;
     SetCell(5, 7, Cell{4, NOTE_COMMAND});
-    current_channel = 1;
-    current_row = 7;
+    play.current_channel = 1;
+    play.current_row = 7;
     ShowCursorCell();
     EXPECT_EQ(text(STATUS_LINE), "No note or command...");
 }
@@ -83,9 +83,9 @@ TEST_F(PatternView, BoxesAndRowNumbersAtTheEdges) {
 
 TEST_F(PatternView, RedrawShowsThePositionAskedAndSelectsTheCurrentEntries) {
     FillSelectors(std::array<int, 4>{0, 0, 0, 0}.data(), 0);
-    song_size = 2;
-    song_positions[1][2] = 9;
-    song_positions[0][1] = 4;
+    song.song_size = 2;
+    song.song_positions[1][2] = 9;
+    song.song_positions[0][1] = 4;
     SetCell(9, 0, Cell{1, 2});
     current_instrument = 10;
     RedrawPatternView(0, 1);
@@ -107,15 +107,15 @@ TEST_F(PatternView, SelectorsAndSongInfo) {
     EXPECT_EQ(control(INSTRUMENT_SELECTOR).entries[10], "(a)dummy 10[1]");
     EXPECT_EQ(control(INSTRUMENT_SELECTOR).selection, 10);
 
-    song_size = 12;
-    current_position = 4;
+    song.song_size = 12;
+    play.current_position = 4;
     ShowSongInfo();
     EXPECT_EQ(text(SONG_SIZE_TEXT), "Song size : 12 patterns.");
     EXPECT_EQ(text(SONG_POSITION_TEXT), "Song position : 5.");
 }
 
 TEST_F(PatternView, HighlightFollowsTheCursorChannel) {
-    current_channel = 2;
+    play.current_channel = 2;
     RedrawPatternView(0, 0);
     for (int c = 0; c < 4; ++c) {
         const Rgb background = c == 2 ? 0xFFFFFF : 0xD2D2D2;
@@ -126,7 +126,7 @@ TEST_F(PatternView, HighlightFollowsTheCursorChannel) {
         EXPECT_EQ(control(CURSOR_BOX[c]).textColor, 0x006400u);
         EXPECT_EQ(control(LOWER_BOX[c]).textColor, 0x000078u);
     }
-    current_channel = 0;
+    play.current_channel = 0;
     RedrawPatternView(0, 0);
     EXPECT_EQ(control(1054).background, 0xD2D2D2u);
     EXPECT_EQ(control(1051).background, 0xFFFFFFu);
@@ -160,7 +160,7 @@ TEST_F(PatternView, MeterZones) {
         EXPECT_EQ(rows[0], METER_RED);
     }
 
-    channel_level[1] = 2200;
+    play.channel_level[1] = 2200;
     DrawMeters();
     const auto expected = MeterRows(2200);
     EXPECT_EQ(control(1268).rows, std::vector<Rgb>(expected.begin(), expected.end()));
@@ -171,16 +171,16 @@ TEST_F(PatternView, ButtonImagesAndToolTips) {
     ShowMuteButtons(1259);
     EXPECT_EQ(fake.image(1259), BITMAP_SPEAKER_OFF);
     EXPECT_EQ(fake.image(1257), BITMAP_SPEAKER_ON);
-    EXPECT_EQ(channel_muted[2], 1);
+    EXPECT_EQ(play.channel_muted[2], 1);
     ShowMuteButtons(1087); // no mute button: nothing toggles
-    EXPECT_EQ(channel_muted[2], 1);
+    EXPECT_EQ(play.channel_muted[2], 1);
     ShowMuteButtons(1259);
     EXPECT_EQ(fake.image(1259), BITMAP_SPEAKER_ON);
 
-    octave_shift = 1;
+    settings.octave_shift = 1;
     ShowOctaveButton();
     EXPECT_EQ(fake.image(1261), BITMAP_OCTAVE_LOW);
-    metronome_enabled = 1;
+    play.metronome_enabled = 1;
     ShowMetronomeButton();
     EXPECT_EQ(fake.image(1262), BITMAP_METRONOME_ON);
 

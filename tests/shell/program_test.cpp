@@ -16,10 +16,10 @@ class Program : public ::testing::Test {
         fake.loopPasses = 3;
         fake.midiAvailable = true;
         // Leftovers of an earlier run that start-up must replace.
-        cursor_step = 9;
-        metronome_enabled = 1;
-        tempo = 3;
-        song_modified = 1;
+        settings.cursor_step = 9;
+        play.metronome_enabled = 1;
+        song.tempo = 3;
+        song.song_modified = 1;
     }
     void TearDown() override {
         KillTickTimer();
@@ -31,15 +31,15 @@ class Program : public ::testing::Test {
 
 TEST_F(Program, StartsWithDefaultsAndWritesTheSettingsOnQuit) {
     EXPECT_EQ(RunProgram(""), 0);
-    EXPECT_EQ(countdown_start, 5);
+    EXPECT_EQ(settings.countdown_start, 5);
     EXPECT_EQ(text(1276), "Countdown Start : 4.");
-    EXPECT_EQ(metronome_step, 4);
-    EXPECT_EQ(cursor_step, 0);
-    EXPECT_EQ(record_enabled, 1);
+    EXPECT_EQ(settings.metronome_step, 4);
+    EXPECT_EQ(settings.cursor_step, 0);
+    EXPECT_EQ(settings.record_enabled, 1);
     EXPECT_EQ(fake.image(1089), 115);
-    EXPECT_EQ(octave_shift, 0);
-    EXPECT_EQ(metronome_enabled, 0);
-    EXPECT_EQ(song_loop, 1);
+    EXPECT_EQ(settings.octave_shift, 0);
+    EXPECT_EQ(play.metronome_enabled, 0);
+    EXPECT_EQ(song.song_loop, 1);
     EXPECT_EQ(text(1113), "Tempo : 10 Bps (150 BPM)");
     EXPECT_EQ(fake.timerPeriodMs, 100);
     EXPECT_EQ(fake.windowTimers[MAIN_WINDOW], 200);
@@ -61,15 +61,15 @@ TEST_F(Program, StartsWithDefaultsAndWritesTheSettingsOnQuit) {
 TEST_F(Program, ReadsAShortSettingsFileAndForgetsTheCursorStep) {
     WriteBytes(SETTINGS_FILE_NAME, {1, 0, 0, 0, 0, 0, 0, 0});
     RunProgram("");
-    EXPECT_EQ(keyboard_layout, 1);
-    EXPECT_EQ(record_enabled, 0);
-    EXPECT_EQ(countdown_start, 5);
+    EXPECT_EQ(settings.keyboard_layout, 1);
+    EXPECT_EQ(settings.record_enabled, 0);
+    EXPECT_EQ(settings.countdown_start, 5);
 
     WriteBytes(SETTINGS_FILE_NAME,
                {0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 7, 0, 0, 0, 2, 0, 0, 0, 8, 0, 0, 0});
     RunProgram("");
-    EXPECT_EQ(cursor_step, 0);
-    EXPECT_EQ(octave_shift, 1);
+    EXPECT_EQ(settings.cursor_step, 0);
+    EXPECT_EQ(settings.octave_shift, 1);
     EXPECT_EQ(fake.image(1261), 121);
     EXPECT_EQ(text(1276), "Countdown Start : 1.");
     EXPECT_EQ(text(1275), "Metronome Step : 8.");
@@ -77,22 +77,22 @@ TEST_F(Program, ReadsAShortSettingsFileAndForgetsTheCursorStep) {
 }
 
 TEST_F(Program, LoadsTheSongNamedOnTheCommandLine) {
-    tempo = 5;
-    song_loop = 0;
-    song_size = 3;
-    song_positions[0][0] = 4;
+    song.tempo = 5;
+    song.song_loop = 0;
+    song.song_size = 3;
+    song.song_positions[0][0] = 4;
     SetCell(4, 0, Cell{2, 3});
     const std::string path = (scratch.dir / "start.son").string();
     ASSERT_EQ(WriteSongFile(path), SongFileResult::Done);
 
     RunProgram(path);
-    EXPECT_EQ(tempo, 5);
+    EXPECT_EQ(song.tempo, 5);
     EXPECT_EQ(text(1113), "Tempo : 5 Bps (75 BPM)");
     EXPECT_EQ(fake.timerPeriodMs, 200);
     EXPECT_EQ(text(1082), "Song size : 3 patterns.");
     EXPECT_EQ(text(1051), "D-2:00:2");
     EXPECT_EQ(fake.titles[MAIN_WINDOW], "Music Editor V2.10[" + path + "]");
-    EXPECT_EQ(warmup_ticks, 5);
+    EXPECT_EQ(play.warmup_ticks, 5);
     EXPECT_EQ(fake.image(1272), 134) << "the loop button shows the song's looping, off";
     EXPECT_TRUE(fake.boxes.empty());
 
@@ -116,12 +116,12 @@ TEST_F(Program, MainLoopPassesPollOnlyAfterTheWarmUp) {
     EXPECT_EQ(key_state['A'], KEY_UP) << "reset at start-up, not polled before the warm-up ends";
     note_entry.pollKeyboard = [](int enabled) { polls += enabled; };
 
-    warmup_ticks = WARMUP_TICKS;
-    current_channel = 6;
-    countdown_image = 129;
+    play.warmup_ticks = WARMUP_TICKS;
+    play.current_channel = 6;
+    play.countdown_image = 129;
     MainLoopPass();
     EXPECT_EQ(polls, 1);
-    EXPECT_EQ(current_channel, 2);
+    EXPECT_EQ(play.current_channel, 2);
     EXPECT_EQ(fake.image(1263), 129);
     sound_editor_open = 1;
     MainLoopPass();

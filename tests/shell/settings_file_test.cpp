@@ -20,12 +20,12 @@ class SettingsFile : public ::testing::Test {
   protected:
     ScratchWorkingDirectory scratch;
     void SetUp() override {
-        keyboard_layout = 0;
-        record_enabled = 1;
-        octave_shift = 0;
-        cursor_step = 0;
-        countdown_start = 5;
-        metronome_step = 4;
+        settings.keyboard_layout = 0;
+        settings.record_enabled = 1;
+        settings.octave_shift = 0;
+        settings.cursor_step = 0;
+        settings.countdown_start = 5;
+        settings.metronome_step = 4;
     }
 };
 
@@ -34,42 +34,42 @@ TEST_F(SettingsFile, MissingFileOrAPipeKeepsEveryValue) {
     // A pipe under the name is never opened, so it cannot block start-up.
     ASSERT_EQ(mkfifo(SETTINGS_FILE_NAME, 0600), 0);
     ReadSettings();
-    EXPECT_EQ(keyboard_layout, 0);
-    EXPECT_EQ(record_enabled, 1);
-    EXPECT_EQ(octave_shift, 0);
-    EXPECT_EQ(cursor_step, 0);
-    EXPECT_EQ(countdown_start, 5);
-    EXPECT_EQ(metronome_step, 4);
+    EXPECT_EQ(settings.keyboard_layout, 0);
+    EXPECT_EQ(settings.record_enabled, 1);
+    EXPECT_EQ(settings.octave_shift, 0);
+    EXPECT_EQ(settings.cursor_step, 0);
+    EXPECT_EQ(settings.countdown_start, 5);
+    EXPECT_EQ(settings.metronome_step, 4);
 }
 
 TEST_F(SettingsFile, ShortFileFillsOnlyTheWholeValuesItHolds) {
     WriteBytes(SETTINGS_FILE_NAME, LittleEndian({1, 0}));
     ReadSettings();
-    EXPECT_EQ(keyboard_layout, 1);
-    EXPECT_EQ(record_enabled, 0);
-    EXPECT_EQ(octave_shift, 0);
-    EXPECT_EQ(countdown_start, 5);
-    EXPECT_EQ(metronome_step, 4);
+    EXPECT_EQ(settings.keyboard_layout, 1);
+    EXPECT_EQ(settings.record_enabled, 0);
+    EXPECT_EQ(settings.octave_shift, 0);
+    EXPECT_EQ(settings.countdown_start, 5);
+    EXPECT_EQ(settings.metronome_step, 4);
 
     // Ten bytes: the fragment of the third value is ignored.
     std::vector<uint8_t> ten = LittleEndian({0, 1, 1});
     ten.resize(10);
     WriteBytes(SETTINGS_FILE_NAME, ten);
     ReadSettings();
-    EXPECT_EQ(record_enabled, 1);
-    EXPECT_EQ(octave_shift, 0);
+    EXPECT_EQ(settings.record_enabled, 1);
+    EXPECT_EQ(settings.octave_shift, 0);
 }
 
 TEST_F(SettingsFile, LongFileIsReadInOrderAndItsTailIgnored) {
     std::vector<uint8_t> bytes = LittleEndian({1, 0, 1, 12, 4, 16, 99, 99});
     WriteBytes(SETTINGS_FILE_NAME, bytes);
     ReadSettings();
-    EXPECT_EQ(keyboard_layout, 1);
-    EXPECT_EQ(record_enabled, 0);
-    EXPECT_EQ(octave_shift, 1);
-    EXPECT_EQ(cursor_step, 12);
-    EXPECT_EQ(countdown_start, 4);
-    EXPECT_EQ(metronome_step, 16);
+    EXPECT_EQ(settings.keyboard_layout, 1);
+    EXPECT_EQ(settings.record_enabled, 0);
+    EXPECT_EQ(settings.octave_shift, 1);
+    EXPECT_EQ(settings.cursor_step, 12);
+    EXPECT_EQ(settings.countdown_start, 4);
+    EXPECT_EQ(settings.metronome_step, 16);
 }
 
 // A hostile file cannot hand the program a value its controls never allow (a count-down start
@@ -78,30 +78,30 @@ TEST_F(SettingsFile, ValuesOutsideTheirRangeAreBroughtToTheNearestValidOne) {
     constexpr int32_t kMin = INT32_MIN, kMax = INT32_MAX;
     WriteBytes(SETTINGS_FILE_NAME, LittleEndian({kMin, kMax, kMin, kMax, kMin, kMax}));
     ReadSettings();
-    EXPECT_EQ(keyboard_layout, 1); // any non-zero value is the Q-key layout
-    EXPECT_EQ(record_enabled, 1);
-    EXPECT_EQ(octave_shift, 0);
-    EXPECT_EQ(cursor_step, 16);
-    EXPECT_EQ(countdown_start, 1);
-    EXPECT_EQ(metronome_step, 16);
+    EXPECT_EQ(settings.keyboard_layout, 1); // any non-zero value is the Q-key layout
+    EXPECT_EQ(settings.record_enabled, 1);
+    EXPECT_EQ(settings.octave_shift, 0);
+    EXPECT_EQ(settings.cursor_step, 16);
+    EXPECT_EQ(settings.countdown_start, 1);
+    EXPECT_EQ(settings.metronome_step, 16);
 
     WriteBytes(SETTINGS_FILE_NAME, LittleEndian({0, kMin, kMax, kMin, kMax, kMin}));
     ReadSettings();
-    EXPECT_EQ(keyboard_layout, 0);
-    EXPECT_EQ(record_enabled, 0);
-    EXPECT_EQ(octave_shift, 1);
-    EXPECT_EQ(cursor_step, 0);
-    EXPECT_EQ(countdown_start, 6);
-    EXPECT_EQ(metronome_step, 2);
+    EXPECT_EQ(settings.keyboard_layout, 0);
+    EXPECT_EQ(settings.record_enabled, 0);
+    EXPECT_EQ(settings.octave_shift, 1);
+    EXPECT_EQ(settings.cursor_step, 0);
+    EXPECT_EQ(settings.countdown_start, 6);
+    EXPECT_EQ(settings.metronome_step, 2);
 }
 
 TEST_F(SettingsFile, WritesTwentyFourLittleEndianBytes) {
-    keyboard_layout = 1;
-    record_enabled = 0;
-    octave_shift = 1;
-    cursor_step = 3;
-    countdown_start = 6;
-    metronome_step = 0x0102;
+    settings.keyboard_layout = 1;
+    settings.record_enabled = 0;
+    settings.octave_shift = 1;
+    settings.cursor_step = 3;
+    settings.countdown_start = 6;
+    settings.metronome_step = 0x0102;
     WriteSettings();
     EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME), LittleEndian({1, 0, 1, 3, 6, 0x0102}));
 }

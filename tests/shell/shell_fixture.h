@@ -9,8 +9,8 @@
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -56,19 +56,14 @@ class ShellFixture : public ::testing::Test {
     void SetUp() override {
         InstallFake(&fake);
         ResetSong();
-        metronome_enabled = 0;
-        metronome_step = 4;
-        record_enabled = 1;
-        countdown_start = 5;
-        octave_shift = 0;
-        cursor_step = 0;
-        keyboard_layout = 0;
-        warmup_ticks = WARMUP_TICKS;
+        play = PlayState{};
+        play.warmup_ticks = WARMUP_TICKS;
+        settings = StoredSettings{};
         tick_timer_id = 0;
         quit_requested = 0;
         sound_editor_open = 0;
         {
-            std::lock_guard<std::mutex> lock(sound_engine_lock);
+            const EngineLockGuard lock(sound_engine_lock);
             InitSoundBank();
         }
         StartAudio();

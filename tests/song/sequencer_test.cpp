@@ -14,14 +14,14 @@ class Tick : public SongFixture {
         SongFixture::SetUp();
         // Position p names tracks 4p+0 .. 4p+3, so every channel of every position has its own.
         for (int p = 0; p < 8; ++p)
-            for (int c = 0; c < 4; ++c) song_positions[p][c] = static_cast<int16_t>(4 * p + c);
+            for (int c = 0; c < 4; ++c) song.song_positions[p][c] = static_cast<int16_t>(4 * p + c);
     }
     void Play(int position, int row, bool song = true) {
-        current_position = position;
-        current_row = static_cast<int16_t>(row);
+        play.current_position = position;
+        play.current_row = static_cast<int16_t>(row);
         if (song) {
             StartSongPlay();
-            current_row = static_cast<int16_t>(row);
+            play.current_row = static_cast<int16_t>(row);
         } else {
             StartPatternPlay();
         }
@@ -30,76 +30,76 @@ class Tick : public SongFixture {
 };
 
 TEST_F(Tick, WarmUpHoldsPlaybackOff) {
-    warmup_ticks = 0;
+    play.warmup_ticks = 0;
     SetCell(0, 0, Cell{0, 10});
     for (int i = 0; i < WARMUP_TICKS; ++i) {
         StartSongPlay();
         SequencerTick();
-        EXPECT_EQ(playing, 0);
-        EXPECT_EQ(keyboard_reset_pending.exchange(0), 1);
+        EXPECT_EQ(play.playing, 0);
+        EXPECT_EQ(play.keyboard_reset_pending.exchange(0), 1);
     }
-    EXPECT_EQ(warmup_ticks, WARMUP_TICKS);
+    EXPECT_EQ(play.warmup_ticks, WARMUP_TICKS);
     EXPECT_EQ(Fills(0), 0);
     StartSongPlay();
     SequencerTick();
-    EXPECT_EQ(keyboard_reset_pending, 0);
+    EXPECT_EQ(play.keyboard_reset_pending, 0);
     EXPECT_EQ(Fills(0), 1);
-    EXPECT_EQ(current_row, 1);
+    EXPECT_EQ(play.current_row, 1);
 }
 
 TEST_F(Tick, RowsAdvanceAndTheSongLoopsOrStopsOnItsLastPosition) {
     SetSongSize(3);
     Play(0, 0);
     SequencerTick();
-    EXPECT_EQ(current_row, 1);
+    EXPECT_EQ(play.current_row, 1);
     Play(2, 63);
     SequencerTick();
-    EXPECT_EQ(current_position, 0);
-    EXPECT_EQ(current_row, 0);
-    EXPECT_EQ(playing, 1);
+    EXPECT_EQ(play.current_position, 0);
+    EXPECT_EQ(play.current_row, 0);
+    EXPECT_EQ(play.playing, 1);
 
-    song_loop = 0;
+    song.song_loop = 0;
     Play(1, 63);
     SequencerTick();
-    EXPECT_EQ(current_position, 2);
+    EXPECT_EQ(play.current_position, 2);
     Play(2, 63);
     SequencerTick();
-    EXPECT_EQ(playing, 0);
-    EXPECT_EQ(song_play, 0);
-    EXPECT_EQ(current_position, 2); // stays on the last position
+    EXPECT_EQ(play.playing, 0);
+    EXPECT_EQ(play.song_play, 0);
+    EXPECT_EQ(play.current_position, 2); // stays on the last position
     // Playing again and again from there never walks off the song.
     for (int i = 0; i < 3; ++i) {
-        Play(current_position, 63);
+        Play(play.current_position, 63);
         SequencerTick();
-        EXPECT_EQ(current_position, 2);
+        EXPECT_EQ(play.current_position, 2);
     }
 
     // Pattern play repeats its own pattern.
     Play(1, 63, false);
     SequencerTick();
-    EXPECT_EQ(current_position, 1);
-    EXPECT_EQ(current_row, 0);
-    EXPECT_EQ(playing, 1);
+    EXPECT_EQ(play.current_position, 1);
+    EXPECT_EQ(play.current_row, 0);
+    EXPECT_EQ(play.playing, 1);
 }
 
 TEST_F(Tick, PositionNeverLeavesTheTable) {
     SetSongSize(64);
-    song_loop = 0;
+    song.song_loop = 0;
     Play(63, 63);
     SequencerTick();
-    EXPECT_EQ(current_position, 63);
-    EXPECT_EQ(playing, 0);
-    song_loop = 1;
+    EXPECT_EQ(play.current_position, 63);
+    EXPECT_EQ(play.playing, 0);
+    song.song_loop = 1;
     Play(63, 63);
     SequencerTick();
-    EXPECT_EQ(current_position, 0);
+    EXPECT_EQ(play.current_position, 0);
 
     // A position past the song (the size shrank under it) comes back into the song.
-    song_size = 3;
-    song_loop = 0;
+    song.song_size = 3;
+    song.song_loop = 0;
     Play(10, 63);
     SequencerTick();
-    EXPECT_EQ(current_position, 2);
+    EXPECT_EQ(play.current_position, 2);
 }
 
 TEST_F(Tick, PatternBreakSkipsLowerChannelsAndTheRestOfThePattern) {
@@ -112,21 +112,21 @@ TEST_F(Tick, PatternBreakSkipsLowerChannelsAndTheRestOfThePattern) {
     SequencerTick();
     EXPECT_EQ(Fills(0), 1);
     EXPECT_EQ(Fills(1), 0);
-    EXPECT_EQ(current_position, 1);
-    EXPECT_EQ(current_row, 0);
+    EXPECT_EQ(play.current_position, 1);
+    EXPECT_EQ(play.current_row, 0);
 
     Play(0, 10, false);
     SequencerTick();
-    EXPECT_EQ(current_position, 0);
-    EXPECT_EQ(current_row, 0);
+    EXPECT_EQ(play.current_position, 0);
+    EXPECT_EQ(play.current_row, 0);
 
     // On the last position without looping the break ends the song there.
-    song_loop = 0;
+    song.song_loop = 0;
     SetCell(8, 5, Cell{CMD_PATTERN_BREAK, NOTE_COMMAND});
     Play(2, 5);
     SequencerTick();
-    EXPECT_EQ(playing, 0);
-    EXPECT_EQ(current_position, 2);
+    EXPECT_EQ(play.playing, 0);
+    EXPECT_EQ(play.current_position, 2);
 }
 
 TEST_F(Tick, StopCommandsStopMusicOrOneVoice) {
@@ -136,20 +136,20 @@ TEST_F(Tick, StopCommandsStopMusicOrOneVoice) {
     SetCell(0, 2, Cell{CMD_STOP_MUSIC, NOTE_COMMAND});
     Play(0, 0);
     SequencerTick();
-    EXPECT_GT(channel_level[3], 0);
+    EXPECT_GT(play.channel_level[3], 0);
     SequencerTick();
-    EXPECT_EQ(channel_level[3], 0);
+    EXPECT_EQ(play.channel_level[3], 0);
     EXPECT_EQ(CountLog("stop 0"), 1);
     EXPECT_EQ(Fills(0), 2);
     SequencerTick();
-    EXPECT_EQ(playing, 0);
-    EXPECT_EQ(song_play, 0);
-    EXPECT_EQ(current_row, 2);
+    EXPECT_EQ(play.playing, 0);
+    EXPECT_EQ(play.song_play, 0);
+    EXPECT_EQ(play.current_row, 2);
 
     // In pattern play it stops too, rather than replaying the row forever.
     Play(0, 2, false);
     SequencerTick();
-    EXPECT_EQ(playing, 0);
+    EXPECT_EQ(play.playing, 0);
 }
 
 TEST_F(Tick, HighestChannelWinsEachSoundType) {
@@ -160,7 +160,7 @@ TEST_F(Tick, HighestChannelWinsEachSoundType) {
     auto voice0After = [&](std::initializer_list<std::pair<int, Cell>> cells) {
         for (int c = 0; c < 4; ++c) SetCell(c, 0, Cell{});
         for (auto [channel, cell] : cells) SetCell(channel, 0, cell);
-        for (auto& level : channel_level) level = 0;
+        for (auto& level : play.channel_level) level = 0;
         Play(0, 0);
         SequencerTick();
         return fake.voices[0].samples;
@@ -171,23 +171,23 @@ TEST_F(Tick, HighestChannelWinsEachSoundType) {
     const int fillsBefore = Fills(0);
     EXPECT_EQ(voice0After({{3, Cell{1, 10}}, {1, Cell{2, 22}}}), high);
     EXPECT_EQ(Fills(0), fillsBefore + 1);
-    EXPECT_EQ(channel_level[3], LEVEL_RISE_LOW);
-    EXPECT_EQ(channel_level[1], LEVEL_RISE_LOW); // the unheard note still moves its meter
-    channel_level[1] = LEVEL_LOW + 1;            // above 1500 a meter rises less
+    EXPECT_EQ(play.channel_level[3], LEVEL_RISE_LOW);
+    EXPECT_EQ(play.channel_level[1], LEVEL_RISE_LOW); // the unheard note still moves its meter
+    play.channel_level[1] = LEVEL_LOW + 1;            // above 1500 a meter rises less
     // The flags are cleared after the row, so the next row plays again.
     SequencerTick();
     SetCell(1, 1, Cell{2, 22});
-    current_row = 1;
+    play.current_row = 1;
     SequencerTick();
     EXPECT_EQ(Fills(0), fillsBefore + 2);
-    EXPECT_EQ(channel_level[1], LEVEL_LOW + 1 + LEVEL_RISE_HIGH);
+    EXPECT_EQ(play.channel_level[1], LEVEL_LOW + 1 + LEVEL_RISE_HIGH);
 }
 
 TEST_F(Tick, MetronomeCountsDownBeforeTheFirstRow) {
-    metronome_enabled = 1;
-    metronome_step = 4;
-    record_enabled = 1;
-    countdown_start = 3;
+    play.metronome_enabled = 1;
+    settings.metronome_step = 4;
+    settings.record_enabled = 1;
+    settings.countdown_start = 3;
     SetCell(0, 0, Cell{0, 10});
     Play(0, 0);
     std::vector<int> images;
@@ -197,63 +197,63 @@ TEST_F(Tick, MetronomeCountsDownBeforeTheFirstRow) {
         images.push_back(fake.image(COUNTDOWN_BUTTON));
         fake.control(MAIN_WINDOW, COUNTDOWN_BUTTON).image = 0;
         if (i < 9) {
-            EXPECT_EQ(current_row, 0) << "tick " << i;
+            EXPECT_EQ(play.current_row, 0) << "tick " << i;
         }
     }
     EXPECT_EQ(images, (std::vector<int>{129, 0, 0, 0, 130, 0, 0, 0, 131}));
     EXPECT_EQ(CountLog("play 4 once"), 3);
-    EXPECT_EQ(current_row, 1);
+    EXPECT_EQ(play.current_row, 1);
     EXPECT_EQ(Fills(0), 1);
-    EXPECT_EQ(countdown_left, 0);
+    EXPECT_EQ(play.countdown_left, 0);
     // The metronome keeps clicking every fourth row.
     for (int i = 0; i < 4; ++i) SequencerTick();
     EXPECT_EQ(CountLog("play 4 once"), 4);
-    EXPECT_EQ(current_row, 5);
+    EXPECT_EQ(play.current_row, 5);
 }
 
 TEST_F(Tick, CountdownSkippedWithoutMetronomeAndWaitsUnarmedAtOne) {
-    record_enabled = 1;
-    countdown_start = 3;
+    settings.record_enabled = 1;
+    settings.countdown_start = 3;
     Play(0, 0);
     SequencerTick();
-    EXPECT_EQ(current_row, 1);
-    EXPECT_EQ(countdown_left, 0);
+    EXPECT_EQ(play.current_row, 1);
+    EXPECT_EQ(play.countdown_left, 0);
 
-    countdown_start = 1;
-    metronome_enabled = 1;
+    settings.countdown_start = 1;
+    play.metronome_enabled = 1;
     Play(0, 0);
-    EXPECT_EQ(play_armed, 0);
+    EXPECT_EQ(play.play_armed, 0);
     for (int i = 0; i < 5; ++i) SequencerTick();
-    EXPECT_EQ(current_row, 0);
-    play_armed = 1; // the first MIDI message
+    EXPECT_EQ(play.current_row, 0);
+    play.play_armed = 1; // the first MIDI message
     SequencerTick();
-    EXPECT_EQ(current_row, 1);
+    EXPECT_EQ(play.current_row, 1);
 
     // A count-down larger than the images shows the first digit; a negative one does not hang.
-    countdown_start = 9;
+    settings.countdown_start = 9;
     Play(0, 0);
-    metronome_count = 3;
+    play.metronome_count = 3;
     SequencerTick();
     ApplyTickRequests();
     EXPECT_EQ(fake.image(COUNTDOWN_BUTTON), 126);
-    countdown_left = -2;
-    metronome_count = 0;
+    play.countdown_left = -2;
+    play.metronome_count = 0;
     SequencerTick();
-    EXPECT_EQ(current_row, 1);
+    EXPECT_EQ(play.current_row, 1);
 }
 
 TEST_F(Tick, CellsNamingNothingPlayableAreSkipped) {
     SoundBank[3].soundType = 3;
-    song_positions[0][3] = 40;
-    song_positions[0][2] = -3;
+    song.song_positions[0][3] = 40;
+    song.song_positions[0][2] = -3;
     SetCell(1, 0, Cell{16, 10});  // no such instrument
     SetCell(0, 0, Cell{200, 10}); // no such instrument
     Play(0, 0);
     SequencerTick();
     EXPECT_EQ(Fills(0), 0);
-    EXPECT_EQ(channel_level[1], 0);
-    EXPECT_EQ(channel_level[0], 0);
-    EXPECT_EQ(current_row, 1);
+    EXPECT_EQ(play.channel_level[1], 0);
+    EXPECT_EQ(play.channel_level[0], 0);
+    EXPECT_EQ(play.current_row, 1);
 
     // Notes beyond the frequency tables sound without reading past them.
     SetCell(1, 1, Cell{0, 200}); // tone note with no entry
@@ -263,31 +263,31 @@ TEST_F(Tick, CellsNamingNothingPlayableAreSkipped) {
     EXPECT_EQ(Fills(3), 1);
 
     // A muted channel is passed over.
-    channel_muted[0] = 1;
+    play.channel_muted[0] = 1;
     SetCell(0, 2, Cell{3, 5});
     SequencerTick();
     EXPECT_EQ(Fills(3), 1);
 }
 
 TEST_F(Tick, TimerFollowsTempoAndIsKilledBeforeRestart) {
-    tempo = 7;
+    song.tempo = 7;
     RestartTickTimer();
     EXPECT_EQ(fake.timerPeriodMs, 142);
     const int first = tick_timer_id;
-    tempo = 30;
+    song.tempo = 30;
     RestartTickTimer();
     EXPECT_EQ(fake.timerPeriodMs, 33);
     EXPECT_EQ(fake.timersKilled, 1);
     EXPECT_NE(tick_timer_id, first);
     EXPECT_EQ(fake.liveTimerId, tick_timer_id);
-    tempo = 0; // never divides by zero
+    song.tempo = 0; // never divides by zero
     RestartTickTimer();
     EXPECT_EQ(fake.timerPeriodMs, 1000);
 
     SetCell(0, 0, Cell{0, 10});
     Play(0, 0);
     fake.FireTimer(2);
-    EXPECT_EQ(current_row, 2);
+    EXPECT_EQ(play.current_row, 2);
     KillTickTimer();
     EXPECT_EQ(tick_timer_id, 0);
     EXPECT_EQ(fake.liveTimerId, 0);
@@ -300,8 +300,8 @@ TEST_F(Tick, StopSilencesTheSoundingVoices) {
     Play(0, 0);
     SequencerTick();
     StopPlay();
-    EXPECT_EQ(playing, 0);
-    EXPECT_EQ(song_play, 0);
+    EXPECT_EQ(play.playing, 0);
+    EXPECT_EQ(play.song_play, 0);
     EXPECT_EQ(CountLog("stop 0"), 1);
     EXPECT_EQ(CountLog("stop 1"), 1);
     EXPECT_EQ(CountLog("stop 2"), 0); // never started

@@ -18,15 +18,16 @@ TEST_F(SequencerThread, TickPlaysWhileTheUiEdits) {
     SoundBank[3].soundType = 3;
     SetSongSize(4);
     for (int p = 0; p < 4; ++p)
-        for (int c = 0; c < 4; ++c) song_positions[p][c] = static_cast<int16_t>(1 + (p + c) % 8);
+        for (int c = 0; c < 4; ++c)
+            song.song_positions[p][c] = static_cast<int16_t>(1 + (p + c) % 8);
     for (int t = 1; t <= 8; ++t)
         for (int r = 0; r < TRACK_ROWS; r += 2)
             SetCell(t, r, Cell{static_cast<uint8_t>(t % 4), static_cast<uint8_t>(1 + r % 30)});
     SetCell(5, 40, Cell{CMD_PATTERN_BREAK, NOTE_COMMAND});
     SetCell(6, 20, Cell{CMD_STOP_SOUND_TYPE + 2, NOTE_COMMAND});
-    metronome_enabled = 1;
+    play.metronome_enabled = 1;
 
-    tempo = 500; // 2 ms rows
+    song.tempo = 500; // 2 ms rows
     RestartTickTimer();
     StartSongPlay();
 
@@ -45,26 +46,26 @@ TEST_F(SequencerThread, TickPlaysWhileTheUiEdits) {
                 Cell{static_cast<uint8_t>(round % 4), static_cast<uint8_t>(round % 40)});
         // Play a note as note entry does.
         {
-            std::lock_guard<std::mutex> lock(sound_engine_lock);
+            const EngineLockGuard lock(sound_engine_lock);
             ClearStartedFlags();
             LoadActiveSound(round % 4, nullptr);
             SetNoteFrequency(10);
-            const int t = ActiveSound.soundType;
+            const int t = engine.ActiveSound.soundType;
             SelectRenderBuffer(t);
             RenderSound(t);
             StartSound(t);
             ClearStartedFlags();
         }
         if (round % 10 == 9) {
-            tempo = tempo == 500 ? 333 : 500;
+            song.tempo = song.tempo == 500 ? 333 : 500;
             RestartTickTimer();
         }
-        if (playing == 0) StartSongPlay();
-        const int p = current_position;
+        if (play.playing == 0) StartSongPlay();
+        const int p = play.current_position;
         ASSERT_GE(p, 0);
         ASSERT_LT(p, 4);
         if (p != lastPosition) ++positionsSeen, lastPosition = p;
-        for (int c = 0; c < 4; ++c) channel_level[c] = 0; // the 200 ms meter decay
+        for (int c = 0; c < 4; ++c) play.channel_level[c] = 0; // the 200 ms meter decay
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     KillTickTimer();

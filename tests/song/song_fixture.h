@@ -6,8 +6,8 @@
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -30,15 +30,12 @@ class SongFixture : public ::testing::Test {
         song_display = {[] { ++DisplayCalls::redraws; }, [] { ++DisplayCalls::infos; },
                         [] { ++DisplayCalls::selectors; }, [] { ++DisplayCalls::titles; },
                         [] { ++DisplayCalls::settings; }};
-        metronome_enabled = 0;
-        metronome_step = 4;
-        record_enabled = 0;
-        countdown_start = 5;
-        warmup_ticks = WARMUP_TICKS;
-        countdown_image = 0;
-        keyboard_reset_pending = 0;
+        play = PlayState{};
+        play.warmup_ticks = WARMUP_TICKS;
+        settings = StoredSettings{};
+        settings.record_enabled = 0;
         tick_timer_id = 0;
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         InitSoundBank();
         StartAudio();
     }

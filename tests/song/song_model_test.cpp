@@ -8,7 +8,7 @@ using Model = SongFixture;
 
 void SetTracks(int position, int t0, int t1, int t2, int t3) {
     const int t[4] = {t0, t1, t2, t3};
-    for (int c = 0; c < 4; ++c) song_positions[position][c] = static_cast<int16_t>(t[c]);
+    for (int c = 0; c < 4; ++c) song.song_positions[position][c] = static_cast<int16_t>(t[c]);
 }
 
 TEST(NoteNames, BanksAndGaps) {
@@ -44,11 +44,11 @@ TEST_F(Model, CellsOutOfRangeAreEmptyAndIgnored) {
 }
 
 TEST_F(Model, AllocationHandsOutEmptyTracksInOrder) {
-    current_channel = 2;
+    play.current_channel = 2;
     ASSERT_TRUE(AllocateTrack());
     EXPECT_EQ(TrackAt(0, 2), 1);
     SetCell(1, 0, Cell{0, 10});
-    current_channel = 3;
+    play.current_channel = 3;
     ASSERT_TRUE(AllocateTrack());
     EXPECT_EQ(TrackAt(0, 3), 2);
     // A channel that already has a track keeps it.
@@ -57,7 +57,7 @@ TEST_F(Model, AllocationHandsOutEmptyTracksInOrder) {
 
     // Track 2 is still empty, so position 1 gets it too: freedom is judged by contents.
     SetSongSize(2);
-    current_position = 1;
+    play.current_position = 1;
     EXPECT_TRUE(AllocateTrack());
     EXPECT_EQ(TrackAt(1, 3), 2);
     EXPECT_TRUE(fake.boxes.empty());
@@ -75,16 +75,16 @@ TEST_F(Model, AllocationReportsFullTable) {
 
 TEST_F(Model, ClearTrackAsksWithTheTrackNumber) {
     SetTracks(0, 0, 7, 0, 0);
-    current_channel = 1;
+    play.current_channel = 1;
     SetCell(7, 3, Cell{1, 20});
     fake.answers = {false};
     EXPECT_FALSE(ClearTrack());
     EXPECT_EQ(GetCell(7, 3), (Cell{1, 20}));
-    EXPECT_EQ(song_modified, 0);
+    EXPECT_EQ(song.song_modified, 0);
 
     EXPECT_TRUE(ClearTrack());
     EXPECT_TRUE(IsEmptyCell(GetCell(7, 3)));
-    EXPECT_EQ(song_modified, 1);
+    EXPECT_EQ(song.song_modified, 1);
     EXPECT_EQ(DisplayCalls::titles, 1);
     ASSERT_EQ(fake.boxes.size(), 2u);
     EXPECT_EQ(fake.boxes[1].text, "This will erase Track nr: 7\n\nAre you sure to Clear track ?");
@@ -102,10 +102,10 @@ TEST_F(Model, TrackCopyAndPaste) {
     SetCell(4, 0, Cell{3, 12});
     SetCell(4, 63, Cell{5, 255});
     CopyTrack();
-    EXPECT_EQ(song_modified, 0);
+    EXPECT_EQ(song.song_modified, 0);
     SetCell(4, 0, Cell{}); // the buffer is a copy, not a reference
 
-    current_channel = 1;
+    play.current_channel = 1;
     SetCell(5, 10, Cell{1, 1});
     fake.answers = {false};
     EXPECT_FALSE(PasteTrack());
@@ -117,7 +117,7 @@ TEST_F(Model, TrackCopyAndPaste) {
     EXPECT_EQ(GetCell(5, 0), (Cell{3, 12}));
     EXPECT_EQ(GetCell(5, 63), (Cell{5, 255}));
     EXPECT_TRUE(IsEmptyCell(GetCell(5, 10)));
-    EXPECT_EQ(song_modified, 1);
+    EXPECT_EQ(song.song_modified, 1);
 }
 
 TEST_F(Model, PatternCopyAndPasteShareTracks) {
@@ -136,21 +136,21 @@ TEST_F(Model, PatternCopyAndPasteShareTracks) {
                                       "sure to overwrite this Song Pattern ?");
     EXPECT_EQ(fake.boxes.back().caption, "Track Data Warning.");
     for (int c = 0; c < 4; ++c) EXPECT_EQ(TrackAt(2, c), c + 1);
-    EXPECT_EQ(song_modified, 1);
+    EXPECT_EQ(song.song_modified, 1);
 }
 
 TEST_F(Model, NewSongEmptiesTracksButKeepsLayout) {
     SetSongSize(5);
     SetTracks(4, 9, 8, 7, 6);
     SetCell(9, 0, Cell{1, 1});
-    current_position = 4;
-    current_row = 12;
-    current_channel = 2;
+    play.current_position = 4;
+    play.current_row = 12;
+    play.current_channel = 2;
     current_instrument = 3;
-    tempo = 20;
-    song_loop = 0;
+    song.tempo = 20;
+    song.song_loop = 0;
     CopyTrack();
-    song_modified = 1;
+    song.song_modified = 1;
 
     fake.answers = {false};
     EXPECT_FALSE(NewSong());
@@ -162,15 +162,15 @@ TEST_F(Model, NewSongEmptiesTracksButKeepsLayout) {
     EXPECT_TRUE(NewSong());
     EXPECT_TRUE(IsEmptyCell(GetCell(9, 0)));
     EXPECT_EQ(TrackAt(4, 0), 9);
-    EXPECT_EQ(song_size, 5);
-    EXPECT_EQ(current_row, 12);
-    EXPECT_EQ(current_position, 0);
-    EXPECT_EQ(current_channel, 0);
+    EXPECT_EQ(song.song_size, 5);
+    EXPECT_EQ(play.current_row, 12);
+    EXPECT_EQ(play.current_position, 0);
+    EXPECT_EQ(play.current_channel, 0);
     EXPECT_EQ(current_instrument, 0);
-    EXPECT_EQ(tempo, 10);
-    EXPECT_EQ(song_loop, 1);
-    EXPECT_EQ(song_modified, 0);
-    EXPECT_EQ(track_clipboard_full, 1);
+    EXPECT_EQ(song.tempo, 10);
+    EXPECT_EQ(song.song_loop, 1);
+    EXPECT_EQ(song.song_modified, 0);
+    EXPECT_EQ(song.track_clipboard_full, 1);
     EXPECT_EQ(fake.timerPeriodMs, 100);
     EXPECT_EQ(DisplayCalls::redraws, 1);
     EXPECT_EQ(DisplayCalls::selectors, 1);
@@ -189,7 +189,7 @@ TEST_F(Model, SelectorsAndScrollValuesStayInRange) {
     EXPECT_EQ(TrackAt(0, 1), 5);
     EXPECT_EQ(TrackAt(0, 2), 31);
     EXPECT_EQ(TrackAt(0, 3), 6);
-    EXPECT_EQ(song_modified, 1);
+    EXPECT_EQ(song.song_modified, 1);
 
     SetCurrentInstrument(16);
     EXPECT_EQ(current_instrument, 0);
@@ -197,18 +197,18 @@ TEST_F(Model, SelectorsAndScrollValuesStayInRange) {
     SetSongSize(12);
     SetCurrentPosition(11);
     SetSongSize(99);
-    EXPECT_EQ(song_size, 64);
-    EXPECT_EQ(current_position, 0);
+    EXPECT_EQ(song.song_size, 64);
+    EXPECT_EQ(play.current_position, 0);
     SetSongSize(3);
     SetCurrentPosition(3);
-    EXPECT_EQ(current_position, 2);
+    EXPECT_EQ(play.current_position, 2);
     SetCurrentPosition(-4);
-    EXPECT_EQ(current_position, 0);
+    EXPECT_EQ(play.current_position, 0);
 }
 
 // Fills the current track (track 1) from a list of note bytes, instrument 2 each.
 void FillNotes(std::initializer_list<int> notes) {
-    song_positions[0][0] = 1;
+    song.song_positions[0][0] = 1;
     int r = 0;
     for (int n : notes) SetCell(1, r++, Cell{2, static_cast<uint8_t>(n)});
 }
@@ -229,7 +229,7 @@ TEST_F(Model, OctaveShiftMovesBetweenBanks) {
     EXPECT_EQ(NoteAt(7), 6);  // 64 normalised to 50, then into the upper bank
     EXPECT_EQ(NoteAt(8), 0);
     EXPECT_EQ(GetCell(1, 0).instrument, 2);
-    EXPECT_EQ(song_modified, 1);
+    EXPECT_EQ(song.song_modified, 1);
 
     FillNotes({1, 13, 25, 31, 45, 56, 0});
     ShiftTrackOctave(false);
@@ -265,7 +265,7 @@ TEST_F(Model, OctaveShiftRefusedLeavesTrackNormalised) {
 }
 
 TEST_F(Model, InstrumentShiftRenumbersMatchingCells) {
-    song_positions[0][0] = 1;
+    song.song_positions[0][0] = 1;
     SetCell(1, 0, Cell{0, 10});
     SetCell(1, 1, Cell{3, 10});
     ShiftTrackInstruments(true);
@@ -274,7 +274,7 @@ TEST_F(Model, InstrumentShiftRenumbersMatchingCells) {
     EXPECT_EQ(GetCell(1, 63), (Cell{1, 0})); // empty cells hold instrument 0 too
     EXPECT_EQ(current_instrument, 1);
     EXPECT_EQ(DisplayCalls::selectors, 1);
-    EXPECT_EQ(song_modified, 1);
+    EXPECT_EQ(song.song_modified, 1);
 
     current_instrument = 0;
     SetCell(1, 5, Cell{0, 255}); // a command with code 0 is renumbered as well
@@ -292,8 +292,8 @@ TEST_F(Model, LastSoundTypeWalksBackThroughPositions) {
     SetTracks(2, 3, 0, 0, 0);
 
     // Nothing but empty cells: one lap, then -1.
-    current_position = 1;
-    current_row = 10;
+    play.current_position = 1;
+    play.current_row = 10;
     EXPECT_EQ(FindLastSoundType(), -1);
 
     // Earlier in the same track; notes of instrument 0 and unknown instruments are passed over.
@@ -302,13 +302,13 @@ TEST_F(Model, LastSoundTypeWalksBackThroughPositions) {
     SetCell(2, 6, Cell{20, 10});
     EXPECT_EQ(FindLastSoundType(), 2);
     // Rows at and after the cursor do not count.
-    current_row = 3;
+    play.current_row = 3;
     EXPECT_EQ(FindLastSoundType(), -1);
 
     // From position 0 the walk wraps to the last position.
     SetCell(3, 40, Cell{3, 1});
-    current_position = 0;
-    current_row = 0;
+    play.current_position = 0;
+    play.current_row = 0;
     EXPECT_EQ(FindLastSoundType(), 3);
     // A command met first ends the search.
     SetCell(3, 50, Cell{CMD_STOP_MUSIC, NOTE_COMMAND});
@@ -318,7 +318,7 @@ TEST_F(Model, LastSoundTypeWalksBackThroughPositions) {
     SetCell(3, 50, Cell{});
     SetCell(3, 40, Cell{});
     SetCell(2, 3, Cell{});
-    current_position = 40;
+    play.current_position = 40;
     EXPECT_EQ(FindLastSoundType(), -1);
 }
 

@@ -23,13 +23,13 @@ class AudioOutput : public ::testing::Test {
     void TearDown() override { InstallFake(nullptr); }
     // Renders and starts instrument 0 as sound type t at `hz`.
     void Play(int t, int hz, int fade = 7) {
-        ActiveSound = {};
-        ActiveSound.soundType = t;
-        ActiveSound.testFrequency = hz;
-        ActiveSound.initVolume = 15;
-        ActiveSound.fade = fade;
-        ActiveSound.pitchBend = 7;
-        ActiveSound.waveform = 2;
+        engine.ActiveSound = {};
+        engine.ActiveSound.soundType = t;
+        engine.ActiveSound.testFrequency = hz;
+        engine.ActiveSound.initVolume = 15;
+        engine.ActiveSound.fade = fade;
+        engine.ActiveSound.pitchBend = 7;
+        engine.ActiveSound.waveform = 2;
         SelectRenderBuffer(t);
         RenderSound(t);
         StartSound(t);
@@ -45,17 +45,17 @@ TEST_F(AudioOutput, VoicesAreCreatedWithTheirSizesAndVolumes) {
               (std::vector<std::string>{"create 0 81664 -1000", "create 1 81664 -1000",
                                         "create 2 81664 -1000", "create 3 81664 -1000",
                                         "create 4 40960 -100"}));
-    EXPECT_EQ(current_render_buffer, render_buffers[0]);
+    EXPECT_EQ(engine.current_render_buffer, 0);
 }
 
 TEST_F(AudioOutput, StartSoundStopsFillsAndPlaysOncePerTick) {
     Play(1, 440);
     // Never started before: no stop reaches the platform.
     EXPECT_EQ(fake.audioLog, (std::vector<std::string>{"fill 1 81664", "play 1 loop"}));
-    EXPECT_EQ(playing_flags[1].load(), 1);
-    EXPECT_EQ(sound_started[1].load(), 1);
+    EXPECT_EQ(engine.playing_flags[1].load(), 1);
+    EXPECT_EQ(engine.sound_started[1].load(), 1);
     // The voice holds the render less its last 256 samples.
-    EXPECT_TRUE(std::equal(render_buffers[1], render_buffers[1] + VOICE_LENGTH,
+    EXPECT_TRUE(std::equal(engine.render_buffers[1], engine.render_buffers[1] + VOICE_LENGTH,
                            fake.voices[1].samples.begin()));
     // A second start of the same type in the same tick changes nothing.
     fake.audioLog.clear();
@@ -71,10 +71,10 @@ TEST_F(AudioOutput, StopChannelOnlyStopsPlayingVoicesButAlwaysTheClick) {
     StopChannel(9);
     StopChannel(-1);
     EXPECT_TRUE(fake.audioLog.empty());
-    EXPECT_EQ(playing_flags[2].load(), 0);
+    EXPECT_EQ(engine.playing_flags[2].load(), 0);
     Play(2, 262);
     StopChannel(2);
-    EXPECT_EQ(playing_flags[2].load(), 0);
+    EXPECT_EQ(engine.playing_flags[2].load(), 0);
     EXPECT_EQ(fake.audioLog.back(), "stop 2");
     fake.audioLog.clear();
     PlayClick();
@@ -122,12 +122,12 @@ TEST(AudioLoopback, StartedNotesAreHeardAtTheirPitch) {
     StartAudio();
     for (int hz : {440, 262}) {
         ClearStartedFlags();
-        ActiveSound = {};
-        ActiveSound.soundType = 1;
-        ActiveSound.testFrequency = hz;
-        ActiveSound.initVolume = 15;
-        ActiveSound.fade = 7;
-        ActiveSound.waveform = 2;
+        engine.ActiveSound = {};
+        engine.ActiveSound.soundType = 1;
+        engine.ActiveSound.testFrequency = hz;
+        engine.ActiveSound.initVolume = 15;
+        engine.ActiveSound.fade = 7;
+        engine.ActiveSound.waveform = 2;
         SelectRenderBuffer(1);
         RenderSound(1);
         StartSound(1);
@@ -155,26 +155,26 @@ TEST(AudioLoopback, LoopingVoicesGoOnAndOnceVoicesEnd) {
     StartAudio();
     auto start = [](int useLength) {
         ClearStartedFlags();
-        ActiveSound = {};
-        ActiveSound.soundType = 1;
-        ActiveSound.testFrequency = 440;
-        ActiveSound.initVolume = 15;
-        ActiveSound.fade = 7;
-        ActiveSound.useLength = useLength;
-        ActiveSound.lengthSeconds = 2.0; // longer than the buffer: it sounds to its end
-        ActiveSound.waveform = 2;
+        engine.ActiveSound = {};
+        engine.ActiveSound.soundType = 1;
+        engine.ActiveSound.testFrequency = 440;
+        engine.ActiveSound.initVolume = 15;
+        engine.ActiveSound.fade = 7;
+        engine.ActiveSound.useLength = useLength;
+        engine.ActiveSound.lengthSeconds = 2.0; // longer than the buffer: it sounds to its end
+        engine.ActiveSound.waveform = 2;
         SelectRenderBuffer(1);
         RenderSound(1);
         StartSound(1);
     };
     // A sustained note loops: still sounding after 3 s.
     start(0);
-    EXPECT_EQ(loop_flags[1], 1);
+    EXPECT_EQ(engine.loop_flags[1], 1);
     EXPECT_GT(Peak(loop, 3 * rate, rate / 10), 6000);
     // With "Use Length" it plays once: 81,664 samples at 45056 Hz last 1.8125 s, then silence.
     StopChannel(1);
     start(1);
-    EXPECT_EQ(loop_flags[1], 0);
+    EXPECT_EQ(engine.loop_flags[1], 0);
     EXPECT_GT(Peak(loop, rate * 17 / 10, rate / 20), 6000); // 1.70 .. 1.75 s
     EXPECT_LT(Peak(loop, rate / 10, rate / 10), 100);       // 1.85 .. 1.95 s
     SetVoices(nullptr);

@@ -1,7 +1,7 @@
 // Two threads playing notes through the one working copy: with the engine lock held around
 // each load-set-render sequence, neither can change the other's sound half-way.
-#include "sound/engine_lock.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_engine.h"
 #include "sound/synthesis.h"
 
 #include <gtest/gtest.h>
@@ -17,12 +17,12 @@ namespace {
 void RenderNote(int k, int note) {
     LoadActiveSound(k, nullptr);
     SetNoteFrequency(note);
-    SelectRenderBuffer(ActiveSound.soundType);
-    RenderSound(ActiveSound.soundType);
+    SelectRenderBuffer(engine.ActiveSound.soundType);
+    RenderSound(engine.ActiveSound.soundType);
 }
 
 TEST(EngineLock, SequencesFromTwoThreadsNeverMix) {
-    std::lock_guard<std::mutex> setup(sound_engine_lock);
+    const EngineLockGuard setup(sound_engine_lock);
     InitSoundBank();
     SoundBank[1].soundType = 1;
     SoundBank[1].initVolume = 15;
@@ -34,16 +34,16 @@ TEST(EngineLock, SequencesFromTwoThreadsNeverMix) {
     std::vector<uint8_t> expected[2];
     for (int j = 0; j < 2; ++j) {
         RenderNote(1 + j, 10 + j * 7);
-        expected[j].assign(current_render_buffer, current_render_buffer + RENDER_LENGTH);
+        expected[j].assign(CurrentRenderBuffer(), CurrentRenderBuffer() + RENDER_LENGTH);
     }
     ASSERT_NE(expected[0], expected[1]);
 
     std::atomic<int> mismatches{0};
     auto player = [&](int j) {
         for (int round = 0; round < 200; ++round) {
-            std::lock_guard<std::mutex> lock(sound_engine_lock);
+            const EngineLockGuard lock(sound_engine_lock);
             RenderNote(1 + j, 10 + j * 7);
-            if (std::memcmp(current_render_buffer, expected[j].data(), RENDER_LENGTH) != 0)
+            if (std::memcmp(CurrentRenderBuffer(), expected[j].data(), RENDER_LENGTH) != 0)
                 ++mismatches;
         }
     };

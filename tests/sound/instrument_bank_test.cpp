@@ -53,32 +53,33 @@ TEST_F(InstrumentBank, FreshBankListsSixteenDummies) {
 TEST_F(InstrumentBank, StartedFlagBlocksLoadingThatType) {
     SoundBank[4].soundType = 2;
     SoundBank[4].testFrequency = 999;
-    ActiveSound.testFrequency = 1;
-    sound_started[2] = 1;
+    engine.ActiveSound.testFrequency = 1;
+    engine.sound_started[2] = 1;
     EXPECT_FALSE(LoadActiveSound(4, nullptr));
-    EXPECT_EQ(ActiveSound.testFrequency, 1);
+    EXPECT_EQ(engine.ActiveSound.testFrequency, 1);
     // Another type's instrument still loads.
     EXPECT_TRUE(LoadActiveSound(5, nullptr));
-    EXPECT_STREQ(ActiveSound.name, "dummy 5");
+    EXPECT_STREQ(engine.ActiveSound.name, "dummy 5");
     ClearStartedFlags();
     EXPECT_TRUE(LoadActiveSound(4, nullptr));
-    EXPECT_EQ(ActiveSound.testFrequency, 999);
-    EXPECT_EQ(ActiveSound.soundType, 2);
+    EXPECT_EQ(engine.ActiveSound.testFrequency, 999);
+    EXPECT_EQ(engine.ActiveSound.soundType, 2);
 }
 
 TEST_F(InstrumentBank, OutOfRangeNumbersChangeNothing) {
-    ActiveSound.testFrequency = 5;
+    engine.ActiveSound.testFrequency = 5;
     EXPECT_FALSE(LoadActiveSound(16, nullptr));
     EXPECT_FALSE(LoadActiveSound(-1, nullptr));
-    EXPECT_EQ(ActiveSound.testFrequency, 5);
+    EXPECT_EQ(engine.ActiveSound.testFrequency, 5);
     const Instrument before = SoundBank[0];
     StoreActiveSound(nullptr, 16);
     EXPECT_EQ(std::memcmp(&before, &SoundBank[0], sizeof before), 0);
     // A record whose sound type has no started flag still loads.
     SoundBank[2].soundType = 77;
-    sound_started[0] = sound_started[1] = sound_started[2] = sound_started[3] = 1;
+    engine.sound_started[0] = engine.sound_started[1] = engine.sound_started[2] =
+        engine.sound_started[3] = 1;
     EXPECT_TRUE(LoadActiveSound(2, nullptr));
-    EXPECT_EQ(ActiveSound.soundType, 77);
+    EXPECT_EQ(engine.ActiveSound.soundType, 77);
 }
 
 TEST_F(InstrumentBank, NamesKeepThirtyOneCharacters) {
@@ -88,9 +89,9 @@ TEST_F(InstrumentBank, NamesKeepThirtyOneCharacters) {
     LoadActiveSound(3, nullptr);
     StoreActiveSound(&editor, 3);
     EXPECT_EQ(std::string(SoundBank[3].name), name31);
-    ActiveSound.name[0] = '\0';
+    engine.ActiveSound.name[0] = '\0';
     LoadActiveSound(3, nullptr);
-    EXPECT_EQ(std::string(ActiveSound.name), name31);
+    EXPECT_EQ(std::string(engine.ActiveSound.name), name31);
     // A shorter name over a longer one ends at its own terminator.
     editor.typedName = "kick";
     StoreActiveSound(&editor, 3);
@@ -101,10 +102,10 @@ TEST_F(InstrumentBank, StoreCopiesEveryFieldButTheReservedWords) {
     SoundBank[6].reserved44 = 0x11223344;
     SoundBank[6].reserved84 = -5;
     LoadActiveSound(6, nullptr);
-    ActiveSound.soundType = 3;
-    ActiveSound.fade = 12;
-    ActiveSound.lengthSeconds = 0.37;
-    ActiveSound.waveformType = 6;
+    engine.ActiveSound.soundType = 3;
+    engine.ActiveSound.fade = 12;
+    engine.ActiveSound.lengthSeconds = 0.37;
+    engine.ActiveSound.waveformType = 6;
     StoreActiveSound(nullptr, 6);
     EXPECT_EQ(SoundBank[6].soundType, 3);
     EXPECT_EQ(SoundBank[6].fade, 12);
@@ -125,7 +126,7 @@ TEST_F(InstrumentBank, EditorIsRefreshedOnLoadAndSetUpForTheCurrentInstrument) {
     LoadCurrentInstrument(&editor);
     EXPECT_EQ(editor.refreshes, 2);
     EXPECT_EQ(editor.scrollBarSetups, 1);
-    EXPECT_EQ(current_render_buffer, render_buffers[3]);
+    EXPECT_EQ(engine.current_render_buffer, 3);
     LoadCurrentInstrument(nullptr);
     EXPECT_EQ(editor.refreshes, 2);
 }

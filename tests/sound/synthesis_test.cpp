@@ -194,17 +194,17 @@ ActiveSoundState Sound(int type, int32_t hz) {
 // Renders `s` as its own type with the program's renderer.
 const uint8_t* RenderActive(const ActiveSoundState& s) {
     ClearStartedFlags();
-    ActiveSound = s;
+    engine.ActiveSound = s;
     SelectRenderBuffer(s.soundType);
     RenderSound(s.soundType);
-    return current_render_buffer;
+    return CurrentRenderBuffer();
 }
 
 // Renders with both and compares every byte, the loop flag, the stored frequency and the noise
 // generator's state.
 void ExpectSameAsReference(const ActiveSoundState& s) {
     Reference ref;
-    ref.noise = noise_state;
+    ref.noise = engine.noise_state;
     ActiveSoundState refSound = s;
     ref.Render(s.soundType, refSound);
     const uint8_t* got = RenderActive(s);
@@ -220,9 +220,9 @@ void ExpectSameAsReference(const ActiveSoundState& s) {
     ASSERT_EQ(mismatch.first, got + RENDER_LENGTH)
         << describe() << ": first difference at sample " << (mismatch.first - got) << ": "
         << int(*mismatch.first) << " instead of " << int(*mismatch.second);
-    ASSERT_EQ(loop_flags[t], ref.loop) << describe();
-    ASSERT_EQ(ActiveSound.testFrequency, refSound.testFrequency) << describe();
-    ASSERT_EQ(noise_state, ref.noise) << describe();
+    ASSERT_EQ(engine.loop_flags[t], ref.loop) << describe();
+    ASSERT_EQ(engine.ActiveSound.testFrequency, refSound.testFrequency) << describe();
+    ASSERT_EQ(engine.noise_state, ref.noise) << describe();
 }
 
 // Lengths of the runs of equal samples from the start.
@@ -263,7 +263,7 @@ TEST_F(Synthesis, PulseAt440HzStepsCarryTheQuarterSamples) {
     EXPECT_EQ(RunLengths(b, RENDER_LENGTH, 4), (std::vector<int>{51, 51, 51, 51}));
     EXPECT_EQ(b[0], 255);
     EXPECT_EQ(b[60], 0);
-    EXPECT_EQ(loop_flags[0], 1);
+    EXPECT_EQ(engine.loop_flags[0], 1);
 }
 
 TEST_F(Synthesis, PulseWithSweepIsSilentAbove2048Hz) {
@@ -301,7 +301,7 @@ TEST_F(Synthesis, TableWaveformIgnoresVolumeAndFade) {
     const uint8_t* b = RenderActive(s);
     EXPECT_EQ(*std::min_element(b, b + RENDER_LENGTH), 0);
     EXPECT_EQ(*std::max_element(b, b + RENDER_LENGTH), 255);
-    EXPECT_EQ(loop_flags[2], 1);
+    EXPECT_EQ(engine.loop_flags[2], 1);
 }
 
 TEST_F(Synthesis, NoiseAbove45056HzKeepsItsFirstLevel) {
@@ -321,7 +321,7 @@ TEST_F(Synthesis, FullFadeOutEndsInSilenceAfterFifteenSteps) {
     const int silentFrom = 15 * 4928;
     EXPECT_TRUE(std::all_of(b + silentFrom, b + RENDER_LENGTH, [](uint8_t v) { return v == 128; }));
     EXPECT_NE(b[silentFrom - 30], 128);
-    EXPECT_EQ(loop_flags[1], 0);
+    EXPECT_EQ(engine.loop_flags[1], 0);
 }
 
 TEST_F(Synthesis, UseLengthCutsAfterSample11264AndStopsLooping) {
@@ -332,35 +332,35 @@ TEST_F(Synthesis, UseLengthCutsAfterSample11264AndStopsLooping) {
         EXPECT_TRUE(std::all_of(b + 11265, b + RENDER_LENGTH, [](uint8_t v) { return v == 128; }))
             << "type " << t;
         EXPECT_NE(std::count(b, b + 11265, 128), 11265) << "type " << t;
-        EXPECT_EQ(loop_flags[t], 0) << "type " << t;
+        EXPECT_EQ(engine.loop_flags[t], 0) << "type " << t;
     }
 }
 
 TEST_F(Synthesis, StartedTypeIsNeitherRenderedNorLoaded) {
     ActiveSoundState s = Sound(2, 440);
-    ActiveSound = s;
+    engine.ActiveSound = s;
     SelectRenderBuffer(2);
-    std::memset(render_buffers[2], 7, RENDER_LENGTH);
-    sound_started[2] = 1;
+    std::memset(engine.render_buffers[2], 7, RENDER_LENGTH);
+    engine.sound_started[2] = 1;
     RenderSound(2);
-    EXPECT_TRUE(std::all_of(render_buffers[2], render_buffers[2] + RENDER_LENGTH,
+    EXPECT_TRUE(std::all_of(engine.render_buffers[2], engine.render_buffers[2] + RENDER_LENGTH,
                             [](uint8_t v) { return v == 7; }));
-    sound_started[2] = 0;
+    engine.sound_started[2] = 0;
     RenderSound(2);
-    EXPECT_NE(render_buffers[2][0], 7);
+    EXPECT_NE(engine.render_buffers[2][0], 7);
     // Types outside 0..3 render nothing.
-    std::memset(render_buffers[0], 7, RENDER_LENGTH);
+    std::memset(engine.render_buffers[0], 7, RENDER_LENGTH);
     SelectRenderBuffer(9);
     RenderSound(9);
     RenderSound(-1);
-    EXPECT_EQ(render_buffers[0][0], 7);
+    EXPECT_EQ(engine.render_buffers[0][0], 7);
 }
 
 TEST_F(Synthesis, ZeroFrequencyBecomesOneAndIsStoredBack) {
     for (int t = 0; t < 4; ++t) {
         ActiveSoundState s = Sound(t, 0);
         RenderActive(s);
-        EXPECT_EQ(ActiveSound.testFrequency, 1) << "type " << t;
+        EXPECT_EQ(engine.ActiveSound.testFrequency, 1) << "type " << t;
     }
 }
 
@@ -368,19 +368,20 @@ TEST_F(Synthesis, ClickIsA700HzTriangleOf1803Samples) {
     StartAudio();
     PrepareClick();
     ASSERT_EQ(fake.voices[CLICK_CHANNEL].fills, 1);
-    EXPECT_TRUE(std::equal(click_samples, click_samples + CLICK_LENGTH,
+    EXPECT_TRUE(std::equal(engine.click_samples, engine.click_samples + CLICK_LENGTH,
                            fake.voices[CLICK_CHANNEL].samples.begin()));
-    EXPECT_EQ(click_samples[0], 0); // the triangle starts at its lowest point
-    EXPECT_NE(std::count(click_samples, click_samples + 1803, 128), 1803);
-    EXPECT_TRUE(std::all_of(click_samples + 1803, click_samples + CLICK_LENGTH,
+    EXPECT_EQ(engine.click_samples[0], 0); // the triangle starts at its lowest point
+    EXPECT_NE(std::count(engine.click_samples, engine.click_samples + 1803, 128), 1803);
+    EXPECT_TRUE(std::all_of(engine.click_samples + 1803, engine.click_samples + CLICK_LENGTH,
                             [](uint8_t v) { return v == 128; }));
     // 700 Hz: 64.37 samples a cycle, so the 1803 samples of sound hold the starts (the lowest
     // point) of 29 cycles, the last at sample 1802.
     int cycles = 0;
-    for (int i = 1; i < 1803; ++i) cycles += click_samples[i] == 0 && click_samples[i - 1] != 0;
+    for (int i = 1; i < 1803; ++i)
+        cycles += engine.click_samples[i] == 0 && engine.click_samples[i - 1] != 0;
     EXPECT_EQ(cycles + 1, 29);
-    EXPECT_EQ(loop_flags[CLICK_CHANNEL], 0);
-    EXPECT_EQ(current_render_buffer, render_buffers[0]);
+    EXPECT_EQ(engine.loop_flags[CLICK_CHANNEL], 0);
+    EXPECT_EQ(engine.current_render_buffer, 0);
 }
 
 // -------------------------------------------------------------------------- tables
@@ -406,12 +407,12 @@ TEST_F(Synthesis, NotesWithoutATableEntryStayInsideTheTables) {
     EXPECT_EQ(NoteFrequency(3, 10), 2048);
     EXPECT_EQ(NoteFrequency(3, 42), 2048); // the noise table repeats every 32 notes
     EXPECT_EQ(NoteFrequency(3, 255), 87381);
-    ActiveSound.soundType = 3;
+    engine.ActiveSound.soundType = 3;
     SetNoteFrequency(0);
-    EXPECT_EQ(ActiveSound.testFrequency, 341);
-    ActiveSound.soundType = 9;
+    EXPECT_EQ(engine.ActiveSound.testFrequency, 341);
+    engine.ActiveSound.soundType = 9;
     SetNoteFrequency(10);
-    EXPECT_EQ(ActiveSound.testFrequency, 440);
+    EXPECT_EQ(engine.ActiveSound.testFrequency, 440);
 }
 
 // The reference renderer reads the same waveform tables, so a table assembled from others is
@@ -422,7 +423,7 @@ TEST(SynthesisTables, Brol3IsTheFourDutyPatternsInOrder) {
 }
 
 TEST_F(Synthesis, NoiseGeneratorSequence) {
-    noise_state = 1;
+    engine.noise_state = 1;
     EXPECT_EQ(NoiseDraw(), 41u);
     EXPECT_EQ(NoiseDraw(), 18467u);
     EXPECT_EQ(NoiseDraw(), 6334u);
@@ -431,11 +432,11 @@ TEST_F(Synthesis, NoiseGeneratorSequence) {
 TEST_F(Synthesis, SelectRenderBufferFallsBackToTypeZero) {
     for (int t : {1, 2, 3}) {
         SelectRenderBuffer(t);
-        EXPECT_EQ(current_render_buffer, render_buffers[t]);
+        EXPECT_EQ(engine.current_render_buffer, t);
     }
     for (int t : {0, 4, -1, 1000}) {
         SelectRenderBuffer(t);
-        EXPECT_EQ(current_render_buffer, render_buffers[0]);
+        EXPECT_EQ(engine.current_render_buffer, 0);
     }
 }
 

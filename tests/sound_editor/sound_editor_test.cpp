@@ -9,7 +9,7 @@
 #include "shell/pattern_view.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
-#include "sound/engine_lock.h"
+#include "sound/sound_engine.h"
 #include "sound/synthesis.h"
 
 #include <gtest/gtest.h>
@@ -43,9 +43,9 @@ class SoundEditorTest : public ::testing::Test {
     void SetUp() override {
         InstallFake(&fake);
         ResetSong();
-        song_modified = 0;
+        song.song_modified = 0;
         {
-            std::lock_guard<std::mutex> lock(sound_engine_lock);
+            const EngineLockGuard lock(sound_engine_lock);
             InitSoundBank();
         }
         StartAudio();
@@ -118,8 +118,8 @@ TEST_F(SoundEditorTest, OpeningFillsTheListsAndShowsAFreshInstrument) {
 
 TEST_F(SoundEditorTest, OpeningLoadsTheCurrentInstrumentEvenWhileAStartedFlagIsSet) {
     SoundBank[0].initVolume = 9;
-    ActiveSound.initVolume = 3;
-    sound_started[0] = 1;
+    engine.ActiveSound.initVolume = 3;
+    engine.sound_started[0] = 1;
     Open();
     EXPECT_EQ(text(EDITOR_INIT_VOLUME_TEXT), "Init Volume : 9");
 }
@@ -143,7 +143,7 @@ TEST_F(SoundEditorTest, EachSoundTypeEnablesItsControls) {
         for (int id : {1125, 1126, 1138, 1139, 1218, 1118, 1212, 1213, 1214, 1215})
             EXPECT_TRUE(enabled(id)) << id << " type " << t;
         for (int u = 0; u < 4; ++u) EXPECT_EQ(control(1212 + u).checked, u == t);
-        EXPECT_EQ(ActiveSound.soundType, t);
+        EXPECT_EQ(engine.ActiveSound.soundType, t);
     }
 }
 
@@ -208,7 +208,7 @@ TEST_F(SoundEditorTest, ChoosingAnotherInstrumentStoresTheEditsAndLoadsIt) {
     EXPECT_EQ(SoundBank[0].testFrequency, 440);
     EXPECT_EQ(std::string(SoundBank[0].name), std::string(31, 'n'));
     EXPECT_EQ(current_instrument, 3);
-    EXPECT_EQ(song_modified, 1);
+    EXPECT_EQ(song.song_modified, 1);
     EXPECT_EQ(text(EDITOR_INSTRUMENT_LIST), "dummy 3");
     EXPECT_EQ(text(EDITOR_INIT_VOLUME_TEXT), "Init Volume : 0");
     EXPECT_EQ(control(EDITOR_WAVEFORM_TYPE_LIST).selection, 4);
@@ -239,10 +239,10 @@ TEST_F(SoundEditorTest, TheTestFrequencyFieldIsReadAsADecimalNumber) {
 TEST_F(SoundEditorTest, WaveformTypeChoiceMarksTheSongModified) {
     Open();
     ChooseType(2);
-    EXPECT_EQ(song_modified, 0);
+    EXPECT_EQ(song.song_modified, 0);
     control(EDITOR_WAVEFORM_TYPE_LIST).selection = 6;
     sound_editor().OnCommand(EDITOR_WAVEFORM_TYPE_LIST, CMD_COMBO_CHOSEN);
-    EXPECT_EQ(song_modified, 1);
+    EXPECT_EQ(song.song_modified, 1);
     control(EDITOR_USE_LENGTH).checked = true;
     Click(EDITOR_USE_LENGTH);
     Click(EDITOR_PLAY);
@@ -259,7 +259,7 @@ TEST_F(SoundEditorTest, PlayRestartsTheSoundAndStopStopsIt) {
     Scroll(EDITOR_INIT_VOLUME_BAR, SB_THUMBPOSITION, 15);
     Click(EDITOR_PLAY);
     EXPECT_EQ(fake.voices[1].plays, 1);
-    EXPECT_EQ(sound_started[1], 1);
+    EXPECT_EQ(engine.sound_started[1], 1);
     Click(EDITOR_PLAY); // the flag set by the first play does not hold back the second
     EXPECT_EQ(fake.voices[1].plays, 2);
     EXPECT_EQ(fake.voices[1].fills, 2);
@@ -276,7 +276,7 @@ TEST_F(SoundEditorTest, PlayRestartsTheSoundAndStopStopsIt) {
 
 TEST_F(SoundEditorTest, ClosingStoresTheEditsAndTheMainWindowMarksTheSong) {
     main_window().OnInit();
-    song_modified = 0;
+    song.song_modified = 0;
     UpdateTitle();
     fake.whileOpen = [this] {
         Scroll(EDITOR_FADE_BAR, SB_THUMBPOSITION, 10);
@@ -288,15 +288,15 @@ TEST_F(SoundEditorTest, ClosingStoresTheEditsAndTheMainWindowMarksTheSong) {
     EXPECT_STREQ(SoundBank[0].name, "pad");
     EXPECT_EQ(sound_editor_open, 0);
     EXPECT_EQ(sound_editor_view, nullptr);
-    EXPECT_EQ(song_modified, 1);
+    EXPECT_EQ(song.song_modified, 1);
     EXPECT_EQ(fake.titles[DIALOG_MAIN], "Music Editor V2.10[Noname*]");
     EXPECT_EQ(fake.control(DIALOG_MAIN, INSTRUMENT_SELECTOR).entries[0], "(0)pad[1]");
 
     // The editor's close alone does not mark the song.
-    song_modified = 0;
+    song.song_modified = 0;
     Open();
     sound_editor().OnClose();
-    EXPECT_EQ(song_modified, 0);
+    EXPECT_EQ(song.song_modified, 0);
     ResetSongDisplay();
 }
 
@@ -306,7 +306,7 @@ TEST_F(SoundEditorTest, TheSequencerLoadingAnotherInstrumentDoesNotDisturbTheEdi
     Open();
     Scroll(EDITOR_FADE_BAR, SB_THUMBPOSITION, 11);
     {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         LoadActiveSound(5, nullptr); // as the tick does for a song note
     }
     Scroll(EDITOR_INIT_VOLUME_BAR, SB_LINEDOWN);
@@ -315,7 +315,7 @@ TEST_F(SoundEditorTest, TheSequencerLoadingAnotherInstrumentDoesNotDisturbTheEdi
 
     // MIDI data stores the edited sound, not what the sequencer left in the working copy.
     {
-        std::lock_guard<std::mutex> lock(sound_engine_lock);
+        const EngineLockGuard lock(sound_engine_lock);
         LoadActiveSound(5, nullptr);
     }
     main_window().OnMidi(0xB0, 1, 1);
@@ -376,7 +376,7 @@ TEST_F(SoundEditorTest, TheEditorPaintsTheRenderAtTheDisplaySize) {
     Scroll(EDITOR_INIT_VOLUME_BAR, SB_THUMBPOSITION, 15);
     EXPECT_GT(display.paints, before);
     std::vector<Rgb> expected(size_t(kWidth) * kHeight);
-    DrawWaveform(render_buffers[0], kWidth, kHeight, expected.data());
+    DrawWaveform(engine.render_buffers[0], kWidth, kHeight, expected.data());
     EXPECT_EQ(display.pixels, expected);
     int above = 0; // a loud pulse reaches well away from the centre
     for (int x = 0; x < kWidth; ++x)
