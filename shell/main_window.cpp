@@ -8,16 +8,17 @@
 #include "resources/dialog_template.h"
 #include "shell/pattern_view.h"
 #include "shell/settings_file.h"
+#include "shell/sound_editor_window.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/instrument_bank.h"
+#include "sound/note_player.h"
 #include "sound/sound_engine.h"
 
 #include <cstdio>
 #include <mutex>
 
 uint8_t quit_requested = 0;
-int sound_editor_open = 0;
 
 namespace {
 
@@ -29,13 +30,6 @@ constexpr int kLevelMax = 4100;
 void NoReset() {}
 void NoPoll(int) {}
 void NoMidi(uint8_t, uint8_t, uint8_t) {}
-
-// Until the sound editor exists, dialog 101 only closes.
-class PlaceholderSoundEditor : public DialogEvents {
-  public:
-    void OnClose() override { desktop().EndDialog(DIALOG_SOUND_EDITOR); }
-};
-PlaceholderSoundEditor placeholder_sound_editor;
 
 class AboutBox : public DialogEvents {
   public:
@@ -150,7 +144,7 @@ void LoadSongCommand() {
 
 void RunSoundEditor() {
     sound_editor_open = 1;
-    desktop().RunModalDialog(DIALOG_SOUND_EDITOR, sound_editor_events);
+    desktop().RunModalDialog(DIALOG_SOUND_EDITOR, &sound_editor());
     sound_editor_open = 0;
     // Names and sound types may have changed.
     FillCurrentSelectors();
@@ -174,7 +168,7 @@ void LoadSamplesCommand() {
     current_instrument.store(0, kRelaxed);
     {
         const EngineLockGuard lock(sound_engine_lock);
-        LoadCurrentInstrument(nullptr);
+        LoadCurrentInstrument();
     }
     FillCurrentSelectors();
     RedrawCurrent();
@@ -256,9 +250,7 @@ int Clamp(int v, int lo, int hi) {
 } // namespace
 
 NoteEntryHooks note_entry = {NoReset, NoPoll, NoMidi};
-DialogEvents* sound_editor_events = &placeholder_sound_editor;
 int long_task_running = 0;
-SoundEditorView* sound_editor_view = nullptr;
 
 MainWindow& main_window() {
     return the_main_window;
@@ -441,9 +433,6 @@ void MainWindow::OnClose() {
 }
 
 void MainWindow::OnMidi(uint8_t status, uint8_t data1, uint8_t data2) {
-    if (sound_editor_open && sound_editor_view) {
-        const EngineLockGuard lock(sound_engine_lock);
-        StoreActiveSound(sound_editor_view, current_instrument.load(kRelaxed));
-    }
+    if (sound_editor_open) sound_editor().StoreIntoCurrentInstrument();
     note_entry.handleMidiMessage(status, data1, data2);
 }

@@ -12,8 +12,6 @@
 #include <functional>
 #include <string>
 
-class SoundEditorView;
-
 // ------------------------------------------------------------------------------ ids
 constexpr int CMD_QUIT = 1201;
 constexpr int CMD_NEW_SONG = 1203;
@@ -54,8 +52,6 @@ constexpr const char* ERROR_CAPTION = "Error message";
 // ------------------------------------------------------------------------------ state
 // Set by Quit and the close box; the main loop then ends.
 extern uint8_t quit_requested;
-// 1 while the sound editor runs; the key poll then only sounds notes.
-extern int sound_editor_open;
 
 // ------------------------------------------------------------- hooks for later modules
 // Note entry from the PC keyboard and MIDI. Each defaults to a no-op.
@@ -65,12 +61,6 @@ struct NoteEntryHooks {
     void (*handleMidiMessage)(uint8_t status, uint8_t data1, uint8_t data2); // one MIDI message
 };
 extern NoteEntryHooks note_entry;
-// The sound editor's dialog 101: run modally by 1211 and 1118. Defaults to a dialog that does
-// nothing; the sound editor installs its own.
-extern DialogEvents* sound_editor_events;
-// The open sound editor, set by it while it runs: MIDI data first stores its values (its
-// instrument name field included) into the current instrument.
-extern SoundEditorView* sound_editor_view;
 // Set while a long task (the export) runs with its progress window: main-loop passes then do
 // nothing, so no key can play a note into the render.
 extern int long_task_running;

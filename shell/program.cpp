@@ -5,12 +5,12 @@
 #include "shell/main_window.h"
 #include "shell/pattern_view.h"
 #include "shell/settings_file.h"
+#include "shell/sound_editor_window.h"
 #include "song/note_entry.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
 #include "sound/instrument_bank.h"
-#include "sound/sound_editor.h"
 #include "sound/sound_engine.h"
 #include "sound/synthesis.h"
 
@@ -63,7 +63,6 @@ int RunProgram(const std::string& commandLine) {
     play.current_channel.store(0, kRelaxed);
     keys_were_with_dialog = false;
     InstallNoteEntry();
-    InstallSoundEditor();
     note_entry.resetKeyboard();
     // The song: every track and position empty, "Noname", tempo 10, play state cleared.
     ResetSong();

@@ -8,6 +8,7 @@
 #include "song/song_model.h"
 #include "sound/audio_output.h"
 #include "sound/instrument_bank.h"
+#include "sound/note_player.h"
 #include "sound/sound_engine.h"
 #include "sound/synthesis.h"
 
@@ -95,16 +96,10 @@ void PlayNote(int note, int riseAbove) {
     {
         const EngineLockGuard lock(sound_engine_lock);
         ClearStartedFlags();
-        LoadActiveSound(InstrumentNow(), nullptr);
         auto& level = play.channel_level[Channel()];
         const int now = level.load(kRelaxed);
         level.store(now + (now <= LEVEL_LOW ? LEVEL_RISE_LOW : riseAbove), kRelaxed);
-        SetNoteFrequency(note);
-        const int t = engine.ActiveSound.soundType;
-        SelectRenderBuffer(t);
-        ClearStartedFlags();
-        RenderSound(t);
-        StartSound(t);
+        PlayInstrumentNote(InstrumentNow(), note);
         ClearStartedFlags();
     }
     MarkSongModified();

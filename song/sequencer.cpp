@@ -4,6 +4,7 @@
 #include "song/song_model.h"
 #include "sound/audio_output.h"
 #include "sound/instrument_bank.h"
+#include "sound/note_player.h"
 #include "sound/sound_engine.h"
 #include "sound/synthesis.h"
 
@@ -64,15 +65,10 @@ void PlayNote(int channel, Cell cell) {
     // An instrument number without a bank entry is not played: loading it would leave the
     // previous sound in place and play that instead.
     if (cell.instrument >= INSTRUMENT_COUNT) return;
-    LoadActiveSound(cell.instrument, nullptr);
     const int level = play.channel_level[channel].load(kRelaxed);
     play.channel_level[channel].store(
         level + (level <= LEVEL_LOW ? LEVEL_RISE_LOW : LEVEL_RISE_HIGH), kRelaxed);
-    SetNoteFrequency(cell.note);
-    const int t = engine.ActiveSound.soundType;
-    SelectRenderBuffer(t);
-    RenderSound(t);
-    StartSound(t);
+    PlayInstrumentNote(cell.instrument, cell.note);
 }
 
 // The four channels of one row, highest first. Engine lock held.

@@ -1,8 +1,6 @@
 #include "sound/audio_output.h"
 
-#include "platform/desktop.h"
 #include "platform/voices.h"
-#include "sound/instrument_bank.h"
 #include "sound/synthesis.h"
 
 static bool IsVoice(int ch) {
@@ -14,7 +12,7 @@ void StartAudio() {
         engine.loop_flags[ch] = 0;
         engine.playing_flags[ch] = 0;
     }
-    SelectRenderBuffer(0);
+    engine.current_render_buffer = 0;
     for (int ch = 0; ch < SOUND_TYPE_COUNT; ++ch) voices().Create(ch, VOICE_LENGTH, VOICE_VOLUME);
     voices().Create(CLICK_CHANNEL, CLICK_LENGTH, CLICK_VOLUME);
 }
@@ -51,4 +49,9 @@ void StartSound(int t) {
 void PlayClick() {
     StopChannel(CLICK_CHANNEL);
     PlayChannel(CLICK_CHANNEL);
+}
+
+void PrepareClick() {
+    RenderClick();
+    FillChannel(CLICK_CHANNEL, engine.click_samples, CLICK_LENGTH);
 }

@@ -7,6 +7,8 @@
 // start-up and exit.
 #pragma once
 
+#include "sound/sound_engine.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -31,3 +33,6 @@ void PlayChannel(int ch);
 void StartSound(int t);
 // Restarts the metronome click.
 void PlayClick();
+// Renders the metronome click and fills voice 4 with it. Changes `ActiveSound`. Called once at
+// start-up, after StartAudio.
+void PrepareClick();

@@ -1,7 +1,5 @@
 #include "sound/instrument_bank.h"
 
-#include "sound/synthesis.h"
-
 #include <cstdio>
 #include <cstring>
 
@@ -50,16 +48,7 @@ void InitSoundBank() {
     current_instrument.store(0, std::memory_order_relaxed);
 }
 
-bool SoundTypeStarted(int32_t t) {
-    return t >= 0 && t < SOUND_TYPE_COUNT &&
-           engine.sound_started[t].load(std::memory_order_relaxed);
-}
-
-void ClearStartedFlags() {
-    for (auto& f : engine.sound_started) f.store(0, std::memory_order_relaxed);
-}
-
-bool LoadActiveSound(int k, SoundEditorView* editor) {
+bool LoadActiveSound(int k) {
     if (k < 0 || k >= INSTRUMENT_COUNT) return false;
     const Instrument& r = SoundBank[k];
     if (SoundTypeStarted(r.soundType)) return false;
@@ -75,15 +64,10 @@ bool LoadActiveSound(int k, SoundEditorView* editor) {
     engine.ActiveSound.pitchBend = r.pitchBend;
     engine.ActiveSound.waveform = r.waveform;
     engine.ActiveSound.waveformType = r.waveformType;
-    if (editor) editor->RefreshEditor();
     return true;
 }
 
-void StoreActiveSound(SoundEditorView* editor, int k) {
-    if (editor) {
-        editor->ReadInstrumentName(engine.ActiveSound.name);
-        engine.ActiveSound.name[INSTRUMENT_NAME_SIZE - 1] = '\0';
-    }
+void StoreActiveSound(int k) {
     if (k < 0 || k >= INSTRUMENT_COUNT) return;
     Instrument& r = SoundBank[k];
     CopyName(r.name, engine.ActiveSound.name);
@@ -98,12 +82,6 @@ void StoreActiveSound(SoundEditorView* editor, int k) {
     r.pitchBend = engine.ActiveSound.pitchBend;
     r.waveform = engine.ActiveSound.waveform;
     r.waveformType = engine.ActiveSound.waveformType;
-}
-
-void LoadCurrentInstrument(SoundEditorView* editor) {
-    LoadActiveSound(current_instrument.load(std::memory_order_relaxed), editor);
-    SelectRenderBuffer(engine.ActiveSound.soundType);
-    if (editor) editor->SetScrollBarRanges();
 }
 
 void FormatInstrumentLabel(int k, char* out, std::size_t size) {

@@ -1,19 +1,18 @@
-// The bank of 16 instruments, the working copy every play and edit goes through, and the four
-// started flags.
+// The bank of 16 instruments, their 88-byte records, and the copies between an instrument and
+// the working copy `ActiveSound` (sound/sound_engine.h).
 //
-// Threads: the bank records, `ActiveSound` and `current_instrument` are used by the UI thread
-// and by the sequencer's tick thread. Whoever loads, renders or starts a sound holds
-// `sound_engine_lock` (sound/sound_engine.h) for the whole sequence; the started flags are atomic
-// words, so clearing them needs no lock.
+// Threads: the bank records and `current_instrument` are used by the UI thread and by the
+// sequencer's tick thread. Whoever loads, renders or starts a sound holds `sound_engine_lock`
+// for the whole sequence.
 #pragma once
+
+#include "sound/sound_engine.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 
 constexpr int INSTRUMENT_COUNT = 16;
-constexpr int SOUND_TYPE_COUNT = 4;
-constexpr int INSTRUMENT_NAME_SIZE = 32; // NUL included: at most 31 characters
 constexpr std::size_t INSTRUMENT_RECORD_SIZE = 88;
 constexpr std::size_t SOUND_BANK_SIZE = INSTRUMENT_RECORD_SIZE * INSTRUMENT_COUNT; // 1408 bytes
 
@@ -36,22 +35,6 @@ struct Instrument {
     int32_t reserved84;              // kept as loaded, never written by the program
 };
 
-// The working parameter set: every instrument field except the reserved words.
-struct ActiveSoundState {
-    char name[INSTRUMENT_NAME_SIZE];
-    int32_t soundType;
-    int32_t testFrequency;
-    int32_t soundLength;
-    double lengthSeconds;
-    int32_t useLength;
-    int32_t initVolume;
-    int32_t fade;
-    int32_t period;
-    int32_t pitchBend;
-    int32_t waveform;
-    int32_t waveformType;
-};
-
 // The bank of 16 instruments. Read and written with `sound_engine_lock` held whenever the tick
 // may be running.
 extern Instrument SoundBank[INSTRUMENT_COUNT];
@@ -59,40 +42,16 @@ extern Instrument SoundBank[INSTRUMENT_COUNT];
 // The instrument that note entry plays and the editor edits, 0..15. Any thread.
 extern std::atomic<int16_t> current_instrument;
 
-// The sound editor window's side of the bank operations. The editor implements it; the bank
-// code calls it only when an editor is passed in.
-class SoundEditorView {
-  public:
-    virtual ~SoundEditorView() = default;
-    // Renders `ActiveSound` and redraws the editor's controls and waveform display from it.
-    virtual void RefreshEditor() = 0;
-    // Copies the text of the editor's instrument-name field, cut to 31 characters, into `name`.
-    virtual void ReadInstrumentName(char name[INSTRUMENT_NAME_SIZE]) = 0;
-    // Sets the ranges and positions of the editor's six scroll bars from `ActiveSound`.
-    virtual void SetScrollBarRanges() = 0;
-};
-
 // Fills the bank with the 16 default instruments "dummy 0" .. "dummy 15", clears the started
 // flags and makes instrument 0 current. UI thread, before the tick timer runs.
 void InitSoundBank();
 
-// True when type t is 0..3 and its started flag is set.
-bool SoundTypeStarted(int32_t t);
-void ClearStartedFlags();
-
 // Copies instrument k into `ActiveSound` unless the started flag of k's sound type is set (or k
-// is not 0..15). With an editor, the editor then renders and refreshes. Returns whether it
-// copied. Engine lock held.
-bool LoadActiveSound(int k, SoundEditorView* editor);
-
-// Takes the name from the editor's field, then copies `ActiveSound` into instrument k; the
-// reserved words of k stay as they are. k outside 0..15 changes nothing. Engine lock held.
-void StoreActiveSound(SoundEditorView* editor, int k);
-
-// Loads the current instrument and selects the render buffer of its type; with an editor, also
-// sets the editor's scroll bars. Engine lock held.
-void LoadCurrentInstrument(SoundEditorView* editor);
-
+// is not 0..15). Returns whether it copied. Engine lock held.
+bool LoadActiveSound(int k) REQUIRES(sound_engine_lock);
+// Copies `ActiveSound` into instrument k; the reserved words of k stay as they are. k outside
+// 0..15 changes nothing. Engine lock held.
+void StoreActiveSound(int k) REQUIRES(sound_engine_lock);
 // The entry of instrument k in the main window's instrument list: "(%x)%s[%d]".
 void FormatInstrumentLabel(int k, char* out, std::size_t size);
 

@@ -9,7 +9,6 @@
 
 #include "platform/shared_word.h"
 #include "platform/thread_annotations.h"
-#include "sound/instrument_bank.h"
 
 #include <cstdint>
 #include <mutex>
@@ -52,6 +51,25 @@ constexpr int RENDER_SLACK = 16;
 
 // ------------------------------------------------------------------------------ the state
 
+constexpr int SOUND_TYPE_COUNT = 4;
+constexpr int INSTRUMENT_NAME_SIZE = 32; // NUL included: at most 31 characters
+
+// The working parameter set: every instrument field except the reserved words.
+struct ActiveSoundState {
+    char name[INSTRUMENT_NAME_SIZE];
+    int32_t soundType;
+    int32_t testFrequency;
+    int32_t soundLength;
+    double lengthSeconds;
+    int32_t useLength;
+    int32_t initVolume;
+    int32_t fade;
+    int32_t period;
+    int32_t pitchBend;
+    int32_t waveform;
+    int32_t waveformType;
+};
+
 struct SoundEngineState {
     // The working copy of an instrument through which every render, play and edit goes.
     ActiveSoundState ActiveSound GUARDED_BY(sound_engine_lock) = {};
@@ -79,3 +97,8 @@ extern SoundEngineState engine;
 
 // The block the renderers write now.
 uint8_t* CurrentRenderBuffer() REQUIRES(sound_engine_lock);
+
+// True when type t is 0..3 and its started flag is set. Any thread.
+bool SoundTypeStarted(int32_t t);
+// Clears the four started flags. Any thread.
+void ClearStartedFlags();

@@ -3,7 +3,7 @@
 //   state             render buffers, loop flags, click, noise generator
 //   note frequencies  SetNoteFrequency and its fallbacks
 //   renderers         pulse (types 0 and 1), table waveform (type 2), noise (type 3)
-//   entry points      SelectRenderBuffer, RenderSound, PrepareClick
+//   entry points      SelectRenderBuffer, RenderSound, RenderClick
 //
 // The renderers are exact to the sample: every value follows from double-precision arithmetic
 // in a fixed order. Between two events (a step change, an envelope step, a sweep step, the
@@ -11,7 +11,6 @@
 // fills whole runs of equal samples at once instead of computing every sample.
 #include "sound/synthesis.h"
 
-#include "sound/audio_output.h"
 #include "sound/instrument_bank.h"
 #include "sound/sound_engine.h"
 
@@ -650,7 +649,7 @@ void RenderSound(int t) {
     Render(t, CurrentRenderBuffer());
 }
 
-void PrepareClick() {
+void RenderClick() {
     engine.ActiveSound.initVolume = 15;
     engine.ActiveSound.fade = 8;
     engine.ActiveSound.testFrequency = 700;
@@ -660,5 +659,4 @@ void PrepareClick() {
     engine.ActiveSound.useLength = 1;
     Render(2, CurrentRenderBuffer());
     std::memcpy(engine.click_samples, CurrentRenderBuffer(), CLICK_LENGTH);
-    FillChannel(CLICK_CHANNEL, engine.click_samples, CLICK_LENGTH);
 }

@@ -48,7 +48,6 @@ void SelectRenderBuffer(int t);
 // Renders `ActiveSound` as sound type t into the current render buffer; does nothing when t is
 // not 0..3 or type t's started flag is set. Any field value is safe.
 void RenderSound(int t);
-// Renders the metronome click (0.04 s of a 700 Hz triangle), keeps it in click_samples and
-// fills the click voice with it. Changes `ActiveSound`. Called once at start-up, after
-// StartAudio.
-void PrepareClick();
+// Renders the metronome click (0.04 s of a 700 Hz triangle) into `click_samples`. Changes
+// `ActiveSound`.
+void RenderClick() REQUIRES(sound_engine_lock);

@@ -7,6 +7,7 @@
 #include "shell/main_window.h"
 #include "shell/program.h"
 #include "shell/settings_file.h"
+#include "shell/sound_editor_window.h"
 #include "song/note_entry.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"

@@ -8,10 +8,10 @@
 #include "platform/qt/qt_desktop.h"
 #include "resources/dialog_template.h"
 #include "shell/main_window.h"
+#include "shell/sound_editor_window.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
 #include "sound/instrument_bank.h"
-#include "sound/sound_editor.h"
 #include "sound/sound_engine.h"
 
 #include <QApplication>
@@ -47,7 +47,6 @@ class SoundEditorQtTest : public ::testing::Test {
             InitSoundBank();
         }
         StartAudio();
-        InstallSoundEditor();
         qt.CreateDialog(DIALOG_MAIN, &mainEvents);
     }
     void TearDown() override { SetDesktop(nullptr); }
@@ -65,7 +64,7 @@ TEST_F(SoundEditorQtTest, OpensStepsAScrollBarPlaysAndClosesOnlyByItsCloseBox) {
         ASSERT_NE(window, nullptr);
         EXPECT_TRUE(window->isModal());
         EXPECT_EQ(window->windowTitle().toStdString(), "FM Sounds Editor");
-        EXPECT_EQ(sound_editor_view, &sound_editor());
+        EXPECT_TRUE(sound_editor().IsOpen());
 
         auto* names = Control<QComboBox>(EDITOR_INSTRUMENT_LIST);
         ASSERT_NE(names, nullptr);
@@ -134,7 +133,7 @@ TEST_F(SoundEditorQtTest, OpensStepsAScrollBarPlaysAndClosesOnlyByItsCloseBox) {
     qt.RunModalDialog(DIALOG_SOUND_EDITOR, &sound_editor());
     EXPECT_TRUE(ran);
     EXPECT_EQ(qt.DialogWidget(DIALOG_SOUND_EDITOR), nullptr);
-    EXPECT_EQ(sound_editor_view, nullptr);
+    EXPECT_FALSE(sound_editor().IsOpen());
     EXPECT_EQ(sound_editor_open, 0);
     EXPECT_GE(SoundBank[0].initVolume, 1);
     EXPECT_STREQ(SoundBank[0].name, "organ");

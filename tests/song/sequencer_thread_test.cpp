@@ -48,7 +48,7 @@ TEST_F(SequencerThread, TickPlaysWhileTheUiEdits) {
         {
             const EngineLockGuard lock(sound_engine_lock);
             ClearStartedFlags();
-            LoadActiveSound(round % 4, nullptr);
+            LoadActiveSound(round % 4);
             SetNoteFrequency(10);
             const int t = engine.ActiveSound.soundType;
             SelectRenderBuffer(t);

@@ -15,7 +15,7 @@ namespace {
 
 // Loads instrument k, sets the note and renders it, as the tick and note entry do.
 void RenderNote(int k, int note) {
-    LoadActiveSound(k, nullptr);
+    LoadActiveSound(k);
     SetNoteFrequency(note);
     SelectRenderBuffer(engine.ActiveSound.soundType);
     RenderSound(engine.ActiveSound.soundType);

@@ -1,6 +1,6 @@
-// The instrument bank: defaults, the working copy, the started flags, the editor seam and the
-// 88-byte record.
+// The instrument bank: defaults, the working copy, the started flags and the 88-byte record.
 #include "sound/instrument_bank.h"
+#include "sound/note_player.h"
 #include "sound/synthesis.h"
 
 #include <gtest/gtest.h>
@@ -9,20 +9,6 @@
 #include <string>
 
 namespace {
-
-// Records what the bank asks of the editor and hands it a typed name.
-struct FakeEditor : SoundEditorView {
-    std::string typedName;
-    int refreshes = 0, scrollBarSetups = 0;
-    void RefreshEditor() override { ++refreshes; }
-    void ReadInstrumentName(char name[INSTRUMENT_NAME_SIZE]) override {
-        // Like a careless text field: as many characters as fit, no terminator when full.
-        std::memset(name, 0, INSTRUMENT_NAME_SIZE);
-        std::memcpy(name, typedName.data(),
-                    std::min<size_t>(typedName.size(), INSTRUMENT_NAME_SIZE));
-    }
-    void SetScrollBarRanges() override { ++scrollBarSetups; }
-};
 
 class InstrumentBank : public ::testing::Test {
   protected:
@@ -55,58 +41,58 @@ TEST_F(InstrumentBank, StartedFlagBlocksLoadingThatType) {
     SoundBank[4].testFrequency = 999;
     engine.ActiveSound.testFrequency = 1;
     engine.sound_started[2] = 1;
-    EXPECT_FALSE(LoadActiveSound(4, nullptr));
+    EXPECT_FALSE(LoadActiveSound(4));
     EXPECT_EQ(engine.ActiveSound.testFrequency, 1);
     // Another type's instrument still loads.
-    EXPECT_TRUE(LoadActiveSound(5, nullptr));
+    EXPECT_TRUE(LoadActiveSound(5));
     EXPECT_STREQ(engine.ActiveSound.name, "dummy 5");
     ClearStartedFlags();
-    EXPECT_TRUE(LoadActiveSound(4, nullptr));
+    EXPECT_TRUE(LoadActiveSound(4));
     EXPECT_EQ(engine.ActiveSound.testFrequency, 999);
     EXPECT_EQ(engine.ActiveSound.soundType, 2);
 }
 
 TEST_F(InstrumentBank, OutOfRangeNumbersChangeNothing) {
     engine.ActiveSound.testFrequency = 5;
-    EXPECT_FALSE(LoadActiveSound(16, nullptr));
-    EXPECT_FALSE(LoadActiveSound(-1, nullptr));
+    EXPECT_FALSE(LoadActiveSound(16));
+    EXPECT_FALSE(LoadActiveSound(-1));
     EXPECT_EQ(engine.ActiveSound.testFrequency, 5);
     const Instrument before = SoundBank[0];
-    StoreActiveSound(nullptr, 16);
+    StoreActiveSound(16);
     EXPECT_EQ(std::memcmp(&before, &SoundBank[0], sizeof before), 0);
     // A record whose sound type has no started flag still loads.
     SoundBank[2].soundType = 77;
     engine.sound_started[0] = engine.sound_started[1] = engine.sound_started[2] =
         engine.sound_started[3] = 1;
-    EXPECT_TRUE(LoadActiveSound(2, nullptr));
+    EXPECT_TRUE(LoadActiveSound(2));
     EXPECT_EQ(engine.ActiveSound.soundType, 77);
 }
 
 TEST_F(InstrumentBank, NamesKeepThirtyOneCharacters) {
-    FakeEditor editor;
     const std::string name31(31, 'x');
-    editor.typedName = name31 + "y";
-    LoadActiveSound(3, nullptr);
-    StoreActiveSound(&editor, 3);
+    LoadActiveSound(3);
+    // A working name with no terminator in its 32 bytes.
+    std::memset(engine.ActiveSound.name, 'x', INSTRUMENT_NAME_SIZE);
+    StoreActiveSound(3);
     EXPECT_EQ(std::string(SoundBank[3].name), name31);
     engine.ActiveSound.name[0] = '\0';
-    LoadActiveSound(3, nullptr);
+    LoadActiveSound(3);
     EXPECT_EQ(std::string(engine.ActiveSound.name), name31);
     // A shorter name over a longer one ends at its own terminator.
-    editor.typedName = "kick";
-    StoreActiveSound(&editor, 3);
+    std::strcpy(engine.ActiveSound.name, "kick");
+    StoreActiveSound(3);
     EXPECT_STREQ(SoundBank[3].name, "kick");
 }
 
 TEST_F(InstrumentBank, StoreCopiesEveryFieldButTheReservedWords) {
     SoundBank[6].reserved44 = 0x11223344;
     SoundBank[6].reserved84 = -5;
-    LoadActiveSound(6, nullptr);
+    LoadActiveSound(6);
     engine.ActiveSound.soundType = 3;
     engine.ActiveSound.fade = 12;
     engine.ActiveSound.lengthSeconds = 0.37;
     engine.ActiveSound.waveformType = 6;
-    StoreActiveSound(nullptr, 6);
+    StoreActiveSound(6);
     EXPECT_EQ(SoundBank[6].soundType, 3);
     EXPECT_EQ(SoundBank[6].fade, 12);
     EXPECT_EQ(SoundBank[6].lengthSeconds, 0.37);
@@ -116,19 +102,12 @@ TEST_F(InstrumentBank, StoreCopiesEveryFieldButTheReservedWords) {
     EXPECT_STREQ(SoundBank[6].name, "dummy 6"); // without an editor the name stays
 }
 
-TEST_F(InstrumentBank, EditorIsRefreshedOnLoadAndSetUpForTheCurrentInstrument) {
-    FakeEditor editor;
-    LoadActiveSound(1, &editor);
-    EXPECT_EQ(editor.refreshes, 1);
-    EXPECT_EQ(editor.scrollBarSetups, 0);
+TEST_F(InstrumentBank, CurrentInstrumentLoadsWithItsRenderBuffer) {
     SoundBank[9].soundType = 3;
     current_instrument = 9;
-    LoadCurrentInstrument(&editor);
-    EXPECT_EQ(editor.refreshes, 2);
-    EXPECT_EQ(editor.scrollBarSetups, 1);
+    LoadCurrentInstrument();
+    EXPECT_STREQ(engine.ActiveSound.name, "dummy 9");
     EXPECT_EQ(engine.current_render_buffer, 3);
-    LoadCurrentInstrument(nullptr);
-    EXPECT_EQ(editor.refreshes, 2);
 }
 
 TEST_F(InstrumentBank, RecordIsLittleEndianFieldByField) {

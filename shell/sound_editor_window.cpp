@@ -1,10 +1,10 @@
-#include "sound/sound_editor.h"
+#include "shell/sound_editor_window.h"
 
 #include "resources/dialog_template.h"
-#include "shell/main_window.h"
 #include "shell/pattern_view.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
+#include "sound/note_player.h"
 #include "sound/sound_engine.h"
 #include "sound/synthesis.h"
 
@@ -13,6 +13,8 @@
 #include <cstring>
 #include <mutex>
 #include <vector>
+
+int sound_editor_open = 0;
 
 namespace {
 
@@ -168,10 +170,12 @@ void SoundEditor::OnInit() {
         // A started flag left set would refuse the load and leave another instrument's values
         // in `ActiveSound`, which closing would then store into this one.
         ClearStartedFlags();
-        LoadCurrentInstrument(this);
+        if (LoadActiveSound(current_instrument.load(kRelaxed))) RefreshEditor();
+        SelectRenderBuffer(engine.ActiveSound.soundType);
+        SetScrollBarRanges();
         working_ = engine.ActiveSound;
     }
-    sound_editor_view = this;
+    open_ = true;
 }
 
 // ------------------------------------------------------------------------------ refresh
@@ -245,7 +249,7 @@ void SoundEditor::ReadEditorControls() {
 }
 
 void SoundEditor::ReadInstrumentName(char name[INSTRUMENT_NAME_SIZE]) {
-    if (sound_editor_view == this && !inSession_) engine.ActiveSound = working_;
+    if (open_ && !inSession_) engine.ActiveSound = working_;
     CopyName(name, ControlText(EDITOR_INSTRUMENT_LIST, kNameLimit));
 }
 
@@ -305,12 +309,12 @@ void SoundEditor::InstrumentChosen() {
         Session session(*this);
         ClearStartedFlags();
         ReadEditorControls();
-        StoreActiveSound(this, edited_);
+        StoreEdited(edited_);
         entries_[size_t(edited_)] = SoundBank[edited_].name;
         edited_ = chosen;
         current_instrument.store(static_cast<int16_t>(chosen), kRelaxed);
         p.SetControlText(kDialog, EDITOR_INSTRUMENT_LIST, entries_[size_t(chosen)]);
-        LoadActiveSound(chosen, this);
+        if (LoadActiveSound(chosen)) RefreshEditor();
     }
     MarkSongModified();
 }
@@ -349,10 +353,9 @@ void SoundEditor::OnCommand(int id, int notification) {
         Session session(*this);
         ClearStartedFlags();
         ReadEditorControls();
-        RenderSound(engine.ActiveSound.soundType);
-        RefreshEditor();
         ClearStartedFlags();
-        StartSound(engine.ActiveSound.soundType);
+        StartActiveSound();
+        DrawDisplay(); // the display shows the very render that plays
         break;
     }
     case EDITOR_STOP: {
@@ -370,8 +373,8 @@ void SoundEditor::OnCommand(int id, int notification) {
 void SoundEditor::OnClose() {
     {
         Session session(*this);
-        sound_editor_view = nullptr;
-        StoreActiveSound(this, edited_);
+        open_ = false;
+        StoreEdited(edited_);
     }
     FillCurrentSelectors();
     RedrawPatternView(play.current_row.load(kRelaxed), play.current_position.load(kRelaxed));
@@ -384,6 +387,14 @@ SoundEditor& sound_editor() {
     return the_sound_editor;
 }
 
-void InstallSoundEditor() {
-    sound_editor_events = &the_sound_editor;
+void SoundEditor::StoreEdited(int k) {
+    ReadInstrumentName(engine.ActiveSound.name);
+    engine.ActiveSound.name[INSTRUMENT_NAME_SIZE - 1] = '\0';
+    StoreActiveSound(k);
+}
+
+void SoundEditor::StoreIntoCurrentInstrument() {
+    if (!open_) return;
+    const EngineLockGuard lock(sound_engine_lock);
+    StoreEdited(current_instrument.load(kRelaxed));
 }

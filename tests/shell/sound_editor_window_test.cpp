@@ -1,7 +1,7 @@
 // The sound editor through the fake platform: opening, the labels and the enable table per sound
 // type, the scroll bars, renaming, switching instruments, playing, closing from the main window,
 // the waveform display, and the working copy that the sequencer cannot disturb.
-#include "sound/sound_editor.h"
+#include "shell/sound_editor_window.h"
 
 #include "platform/fake_platform.h"
 #include "resources/dialog_template.h"
@@ -51,10 +51,8 @@ class SoundEditorTest : public ::testing::Test {
         StartAudio();
         fake.control(D, EDITOR_DISPLAY).pixelWidth = kWidth;
         fake.control(D, EDITOR_DISPLAY).pixelHeight = kHeight;
-        InstallSoundEditor();
     }
     void TearDown() override {
-        sound_editor_view = nullptr;
         sound_editor_open = 0;
         InstallFake(nullptr);
     }
@@ -81,7 +79,7 @@ TEST_F(SoundEditorTest, OpeningFillsTheListsAndShowsAFreshInstrument) {
     current_instrument = 2;
     Open();
     EXPECT_EQ(sound_editor_open, 1);
-    EXPECT_EQ(sound_editor_view, &sound_editor());
+    EXPECT_TRUE(sound_editor().IsOpen());
     EXPECT_EQ(control(EDITOR_WAVEFORM_TYPE_LIST).entries,
               (std::vector<std::string>{"Triangle", "Quad", "Up", "Fish", "Spec-Sin", "Brol1",
                                         "Brol2", "Brol3"}));
@@ -269,7 +267,7 @@ TEST_F(SoundEditorTest, PlayRestartsTheSoundAndStopStopsIt) {
     // Enter (1), Escape (2) and anything else do nothing.
     Click(1);
     Click(2);
-    EXPECT_EQ(sound_editor_view, &sound_editor());
+    EXPECT_TRUE(sound_editor().IsOpen());
 }
 
 // ------------------------------------------------------------------------- closing
@@ -287,7 +285,7 @@ TEST_F(SoundEditorTest, ClosingStoresTheEditsAndTheMainWindowMarksTheSong) {
     EXPECT_EQ(SoundBank[0].fade, 10);
     EXPECT_STREQ(SoundBank[0].name, "pad");
     EXPECT_EQ(sound_editor_open, 0);
-    EXPECT_EQ(sound_editor_view, nullptr);
+    EXPECT_FALSE(sound_editor().IsOpen());
     EXPECT_EQ(song.song_modified, 1);
     EXPECT_EQ(fake.titles[DIALOG_MAIN], "Music Editor V2.10[Noname*]");
     EXPECT_EQ(fake.control(DIALOG_MAIN, INSTRUMENT_SELECTOR).entries[0], "(0)pad[1]");
@@ -307,7 +305,7 @@ TEST_F(SoundEditorTest, TheSequencerLoadingAnotherInstrumentDoesNotDisturbTheEdi
     Scroll(EDITOR_FADE_BAR, SB_THUMBPOSITION, 11);
     {
         const EngineLockGuard lock(sound_engine_lock);
-        LoadActiveSound(5, nullptr); // as the tick does for a song note
+        LoadActiveSound(5); // as the tick does for a song note
     }
     Scroll(EDITOR_INIT_VOLUME_BAR, SB_LINEDOWN);
     EXPECT_EQ(text(EDITOR_INIT_VOLUME_TEXT), "Init Volume : 1");
@@ -316,7 +314,7 @@ TEST_F(SoundEditorTest, TheSequencerLoadingAnotherInstrumentDoesNotDisturbTheEdi
     // MIDI data stores the edited sound, not what the sequencer left in the working copy.
     {
         const EngineLockGuard lock(sound_engine_lock);
-        LoadActiveSound(5, nullptr);
+        LoadActiveSound(5);
     }
     main_window().OnMidi(0xB0, 1, 1);
     EXPECT_EQ(SoundBank[0].fade, 11);

@@ -10,6 +10,7 @@
 
 #include "platform/desktop.h"
 #include "sound/instrument_bank.h"
+#include "sound/sound_engine.h"
 
 #include <array>
 #include <string>
@@ -49,7 +50,7 @@ constexpr int DISPLAY_SAMPLES_PER_COLUMN = 178;
 void DrawWaveform(const uint8_t* samples, int width, int height, Rgb* pixels);
 
 // --------------------------------------------------------------------------------- editor
-class SoundEditor : public DialogEvents, public SoundEditorView {
+class SoundEditor : public DialogEvents {
   public:
     // ---- DialogEvents: opening, user actions, closing
     void OnInit() override;
@@ -57,15 +58,15 @@ class SoundEditor : public DialogEvents, public SoundEditorView {
     void OnScroll(int id, int code, int position) override;
     void OnClose() override;
 
-    // ---- SoundEditorView (engine lock held by the caller)
+    // ---- the editor's view of `ActiveSound` (engine lock held by the caller)
     // Shows `ActiveSound` in the controls, enables the controls of its sound type, renders it
     // and redraws the waveform display.
-    void RefreshEditor() override;
+    void RefreshEditor() REQUIRES(sound_engine_lock);
     // Copies the name field (at most 31 characters) into `name`. Before that it puts the
     // editor's working values back into `ActiveSound`, which the sequencer or a played note may
     // have replaced since the editor's last step, so that a store takes the edited sound.
-    void ReadInstrumentName(char name[INSTRUMENT_NAME_SIZE]) override;
-    void SetScrollBarRanges() override;
+    void ReadInstrumentName(char name[INSTRUMENT_NAME_SIZE]) REQUIRES(sound_engine_lock);
+    void SetScrollBarRanges() REQUIRES(sound_engine_lock);
 
     // Reads the waveform type, the name, the test frequency, "Use Length" and the sound type
     // from the controls into `ActiveSound`, then refreshes. Engine lock held.
@@ -73,6 +74,10 @@ class SoundEditor : public DialogEvents, public SoundEditorView {
 
     // The instrument the editor edits (stored on switching and closing).
     int EditedInstrument() const { return edited_; }
+    // While the editor is open, stores its values, the name field included, into the current
+    // instrument (before a MIDI message is handled). Takes the engine lock.
+    void StoreIntoCurrentInstrument();
+    bool IsOpen() const { return open_; }
 
   private:
     class Session; // the engine lock and the working copy for one editor step
@@ -82,6 +87,8 @@ class SoundEditor : public DialogEvents, public SoundEditorView {
     void DrawDisplay();
     void ListOpens();
     void InstrumentChosen();
+    // Takes the name field and stores `ActiveSound` into instrument k.
+    void StoreEdited(int k) REQUIRES(sound_engine_lock);
 
     ActiveSoundState working_{}; // the edited sound between steps
     int edited_ = 0;
@@ -89,10 +96,11 @@ class SoundEditor : public DialogEvents, public SoundEditorView {
     std::array<bool, 16> barEnabled_{};                 // by scroll bar slot, see BarSlot
     int displayWidth_ = 0, displayHeight_ = 0;
     bool inSession_ = false; // within an editor step, `ActiveSound` is the working copy
+    bool open_ = false;
 };
 
 // The one sound editor.
 SoundEditor& sound_editor();
 
-// Makes the main window run this editor for dialog 101. Called once at start-up.
-void InstallSoundEditor();
+// 1 while the sound editor runs; the key poll then only sounds notes.
+extern int sound_editor_open;
