@@ -1,7 +1,7 @@
 // The Qt desktop itself: construction (the application's key filter and window icon) and
 // teardown, the lifetime of dialog windows (building, showing, running modally, ending),
 // message boxes, file dialogs, the progress window, the event loop with its 1 ms pass, and the
-// periodic timers; for now also MIDI input.
+// periodic timers.
 
 #include "platform/qt/qt_desktop.h"
 
@@ -22,23 +22,14 @@
 #include <QScreen>
 #include <QTimer>
 
-#include <RtMidi.h>
-#include <alsa/asoundlib.h>
-#include <unistd.h>
+#include <RtMidi.h> // the MIDI input dies with the desktop
 
 #include <algorithm>
 #include <map>
-#include <vector>
-
-// ------------------------------------------------------------------------------ the platform
 
 using qtplatform::DialogWindow;
 
 namespace {
-
-void SilentAlsaError(const char*, int, const char*, int, const char*, ...) {}
-
-void SilentMidiError(RtMidiError::Type, const std::string&, void*) {}
 
 // The suffix a save dialog adds to a bare name: "*.son" gives "son".
 QString SuffixOf(const std::string& pattern) {
@@ -267,68 +258,6 @@ void QtDesktop::Pass() {
     DrainMidi();
     if (pass_) pass_();
     inPass_ = false;
-}
-
-// ---- MIDI input
-
-void QtDesktop::MidiCallback(double, std::vector<unsigned char>* message, void* self) {
-    if (!message || message->empty() || message->size() > 3) return; // short messages only
-    auto* platform = static_cast<QtDesktop*>(self);
-    const uint8_t d1 = message->size() > 1 ? (*message)[1] : 0;
-    const uint8_t d2 = message->size() > 2 ? (*message)[2] : 0;
-    platform->InjectMidi((*message)[0], d1, d2);
-}
-
-void QtDesktop::InjectMidi(uint8_t status, uint8_t data1, uint8_t data2) {
-    constexpr size_t kMaxQueued = 4096; // a flood while no pass runs is cut, not hoarded
-    std::lock_guard<std::mutex> lock(midiMutex_);
-    if (midiQueue_.size() < kMaxQueued) midiQueue_.push_back({status, data1, data2});
-}
-
-void QtDesktop::DrainMidi() {
-    std::deque<MidiMessage> messages;
-    {
-        std::lock_guard<std::mutex> lock(midiMutex_);
-        messages.swap(midiQueue_);
-    }
-    for (const MidiMessage& m : messages)
-        if (midiTarget_) midiTarget_->OnMidi(m.status, m.data1, m.data2);
-}
-
-bool QtDesktop::OpenMidiInput(DialogEvents* events) {
-    CloseMidiInput();
-    // The target also receives injected messages when there is no port.
-    midiTarget_ = events;
-    // Without the sequencer device RtMidi would only fail noisily.
-    if (access("/dev/snd/seq", R_OK | W_OK) != 0) return false;
-    snd_lib_error_set_handler(SilentAlsaError);
-    try {
-        auto midi = std::make_unique<RtMidiIn>(RtMidi::UNSPECIFIED, "Tavomix");
-        midi->setErrorCallback(SilentMidiError, nullptr);
-        if (midi->getPortCount() == 0) return false;
-        midi->ignoreTypes(true, true, true); // no system exclusive, timing or active sensing
-        midi->setCallback(&QtDesktop::MidiCallback, this);
-        midi->openPort(0, "Tavomix input");
-        if (!midi->isPortOpen()) return false;
-        midi_ = std::move(midi);
-        return true;
-    } catch (const RtMidiError&) {
-        return false;
-    }
-}
-
-void QtDesktop::CloseMidiInput() {
-    if (midi_) {
-        try {
-            midi_->cancelCallback();
-            midi_->closePort();
-        } catch (const RtMidiError&) {
-        }
-        midi_.reset();
-    }
-    midiTarget_ = nullptr;
-    std::lock_guard<std::mutex> lock(midiMutex_);
-    midiQueue_.clear();
 }
 
 // ---- periodic timer
