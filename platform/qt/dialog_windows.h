@@ -1,0 +1,98 @@
+// The dialog windows of the Qt desktop, private to platform/qt/: DialogWindow, one window built
+// from its template with a widget per control, and the helpers the other files of the backend
+// share with it (the logic's texts as QStrings, the compiled-in bitmaps drawn to pixmaps). The
+// control widgets and the QtDesktop methods on controls are in dialog_windows.cpp.
+#pragma once
+
+#include "platform/qt/qt_desktop.h"
+#include "resources/dialog_template.h"
+#include "resources/dialog_units.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <tuple>
+
+class QButtonGroup;
+
+namespace qtplatform {
+
+// The logic's texts are UTF-8; a byte string that is not (a Latin-1 character such as 0xB2)
+// is read as Latin-1 so that it still shows.
+QString ToQString(const std::string& text);
+
+// Drawn bitmaps by name, size and device-pixel ratio; emptied before the application ends.
+std::map<std::tuple<QString, int, int, int>, QPixmap>& BitmapCache();
+
+// The bitmap `name` (resources/bitmaps/<name>.svg, compiled in) drawn at `logical` size for a
+// screen with device-pixel ratio `dpr`; a null pixmap when the file is missing or unreadable.
+QPixmap RenderBitmap(const QString& name, QSize logical, qreal dpr);
+
+// One dialog built from its template: a fixed-size window with the menu bar (if any) above a
+// client area holding one widget per control at its pixel rectangle.
+class DialogWindow : public QDialog {
+  public:
+    DialogWindow(QtDesktop* owner, const DialogTemplate& tmpl, DialogEvents* events,
+                 QWidget* parent, bool modal);
+    ~DialogWindow() override { owner_->Forget(this); }
+
+    int id() const { return tmpl_.id; }
+    DialogEvents* events() const { return events_; }
+    DialogBaseUnits base() const { return base_; }
+    QWidget* control(int id) const {
+        auto it = controls_.find(id);
+        return it == controls_.end() ? nullptr : it->second;
+    }
+    QButtonGroup* radios() const { return radios_; }
+    QTimer* windowTimer() {
+        if (!timer_) {
+            timer_ = new QTimer(this);
+            connect(timer_, &QTimer::timeout, this,
+                    [this] { Send([](DialogEvents& e) { e.OnTimer(); }); });
+        }
+        return timer_;
+    }
+    bool ended = false;
+
+    // Hands an event to the logic with this window marked as the one being handled.
+    void Send(const std::function<void(DialogEvents&)>& call) {
+        if (!events_ || ended) return;
+        DialogWindow* outer = owner_->dispatching_;
+        owner_->dispatching_ = this;
+        call(*events_);
+        owner_->dispatching_ = outer;
+    }
+
+  protected:
+    // The close box asks the logic, which decides whether the dialog ends.
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+        Send([](DialogEvents& e) { e.OnClose(); });
+    }
+    // No key closes the dialog or presses a default button: keys are the logic's (it polls them).
+    void keyPressEvent(QKeyEvent* event) override { event->ignore(); }
+    // TAB is a command key, never focus navigation.
+    bool focusNextPrevChild(bool) override { return false; }
+
+  private:
+    void BuildMenu(const MenuTemplate& menu, QWidget* area);
+    void BuildControl(const ControlTemplate& control, QWidget* area);
+
+    QtDesktop* owner_;
+    const DialogTemplate& tmpl_;
+    DialogEvents* events_;
+    DialogBaseUnits base_{};
+    std::map<int, QWidget*> controls_;
+    QButtonGroup* radios_ = nullptr;
+    QTimer* timer_ = nullptr;
+};
+
+} // namespace qtplatform
