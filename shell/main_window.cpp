@@ -9,6 +9,7 @@
 #include "shell/pattern_view.h"
 #include "shell/settings_file.h"
 #include "shell/sound_editor_window.h"
+#include "song/note_entry.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/instrument_bank.h"
@@ -26,10 +27,6 @@ constexpr auto kRelaxed = std::memory_order_relaxed;
 constexpr int kFocusParking = SONG_SIZE_TEXT;
 constexpr int kLevelDecay = 350; // per 200 ms
 constexpr int kLevelMax = 4100;
-
-void NoReset() {}
-void NoPoll(int) {}
-void NoMidi(uint8_t, uint8_t, uint8_t) {}
 
 class AboutBox : public DialogEvents {
   public:
@@ -249,7 +246,6 @@ int Clamp(int v, int lo, int hi) {
 
 } // namespace
 
-NoteEntryHooks note_entry = {NoReset, NoPoll, NoMidi};
 int long_task_running = 0;
 
 MainWindow& main_window() {
@@ -337,8 +333,11 @@ void InstallSongDisplay() {
     song_display.redrawPatternView = RedrawCurrent;
     song_display.showSongInfo = ShowSongInfo;
     song_display.fillSelectors = FillCurrentSelectors;
+    song_display.selectEntries = SelectCurrentEntries;
     song_display.updateTitle = UpdateTitle;
     song_display.refreshSettings = RefreshSettings;
+    song_display.showCursorCell = ShowCursorCell;
+    song_display.showOctaveButton = ShowOctaveButton;
 }
 
 void MainWindow::OnInit() {
@@ -434,5 +433,5 @@ void MainWindow::OnClose() {
 
 void MainWindow::OnMidi(uint8_t status, uint8_t data1, uint8_t data2) {
     if (sound_editor_open) sound_editor().StoreIntoCurrentInstrument();
-    note_entry.handleMidiMessage(status, data1, data2);
+    HandleMidiMessage(status, data1, data2);
 }

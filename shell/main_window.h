@@ -54,13 +54,6 @@ constexpr const char* ERROR_CAPTION = "Error message";
 extern uint8_t quit_requested;
 
 // ------------------------------------------------------------- hooks for later modules
-// Note entry from the PC keyboard and MIDI. Each defaults to a no-op.
-struct NoteEntryHooks {
-    void (*resetKeyboard)();                   // start-up: clear the key-poll state
-    void (*pollKeyboard)(int commandsEnabled); // each pass after warm-up: poll, then act
-    void (*handleMidiMessage)(uint8_t status, uint8_t data1, uint8_t data2); // one MIDI message
-};
-extern NoteEntryHooks note_entry;
 // Set while a long task (the export) runs with its progress window: main-loop passes then do
 // nothing, so no key can play a note into the render.
 extern int long_task_running;

@@ -2,6 +2,7 @@
 
 #include "files/song_file.h"
 #include "platform/desktop.h"
+#include "shell/key_commands.h"
 #include "shell/main_window.h"
 #include "shell/pattern_view.h"
 #include "shell/settings_file.h"
@@ -46,7 +47,8 @@ void MainLoopPass() {
             keys_were_with_dialog = false;
             TakeHeldKeys();
         } else {
-            note_entry.pollKeyboard(sound_editor_open == 0 ? 1 : 0);
+            PollKeyboard();
+            HandleKeys(sound_editor_open == 0 ? 1 : 0);
         }
     }
     if (quit_requested) p.Quit(0);
@@ -62,8 +64,7 @@ int RunProgram(const std::string& commandLine) {
     play.current_row.store(0, kRelaxed);
     play.current_channel.store(0, kRelaxed);
     keys_were_with_dialog = false;
-    InstallNoteEntry();
-    note_entry.resetKeyboard();
+    ResetKeyboard();
     // The song: every track and position empty, "Noname", tempo 10, play state cleared.
     ResetSong();
     {

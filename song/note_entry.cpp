@@ -1,9 +1,6 @@
 #include "song/note_entry.h"
 
 #include "platform/desktop.h"
-#include "shell/main_window.h"
-#include "shell/pattern_view.h"
-#include "shell/settings_file.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"
@@ -41,13 +38,6 @@ constexpr char kNoteKeysQ[25] = {'Q', '2', 'W', '3', 'E', 'R', '5', 'T', '6', 'Y
 constexpr char kNoteKeysA[25] = {'A', '2', 'Z', '3', 'E', 'R', '5', 'T', '6', 'Y', '7', 'U', 'W',
                                  'S', 'X', 'D', 'C', 'V', 'G', 'B', 'H', 'N', 'J', 0,   'K'};
 
-bool WentDown(int vk) {
-    return key_state[vk] == KEY_WENT_DOWN;
-}
-bool IsHeld(int vk) {
-    return key_state[vk] != KEY_UP;
-}
-
 int InstrumentNow() {
     return current_instrument.load(kRelaxed) & (INSTRUMENT_COUNT - 1);
 }
@@ -57,239 +47,17 @@ int Channel() {
 bool Playing() {
     return play.playing.load(kRelaxed) != 0;
 }
-bool RecordingNow() {
-    return settings.record_enabled == 1 && play.countdown_left.load(kRelaxed) == 0;
-}
-
-void Redraw() {
-    RedrawPatternView(play.current_row.load(kRelaxed), play.current_position.load(kRelaxed));
-}
-void RedrawWithStatus() {
-    Redraw();
-    ShowCursorCell();
-}
-
-// Sends a button's command to the main window, as a click on it would.
-void SendCommand(int id) {
-    main_window().OnCommand(id, CMD_CLICKED);
-}
-
-void SetCursorCell(Cell cell) {
-    SetCell(CurrentTrack(), play.current_row.load(kRelaxed), cell);
-}
-Cell CursorCell() {
-    return GetCell(CurrentTrack(), play.current_row.load(kRelaxed));
-}
 
 void SetRow(int row) {
     play.current_row.store(static_cast<int16_t>(row), kRelaxed);
 }
 
-void StopVoice(int soundType) {
-    const EngineLockGuard lock(sound_engine_lock);
-    StopChannel(soundType);
+void Redraw() {
+    song_display.redrawPatternView();
 }
-
-// Sounds note n with the current instrument on the current channel's meter. The started flags
-// are cleared before the load as well, since a load is refused while its type's flag is set.
-void PlayNote(int note, int riseAbove) {
-    {
-        const EngineLockGuard lock(sound_engine_lock);
-        ClearStartedFlags();
-        auto& level = play.channel_level[Channel()];
-        const int now = level.load(kRelaxed);
-        level.store(now + (now <= LEVEL_LOW ? LEVEL_RISE_LOW : riseAbove), kRelaxed);
-        PlayInstrumentNote(InstrumentNow(), note);
-        ClearStartedFlags();
-    }
-    MarkSongModified();
-}
-
-// Writes note n at the cursor (allocating a track first when the cursor's channel has none and
-// `allocate` is set); while stopped the cursor then moves on by the cursor step, wrapping.
-void RecordNote(int note, bool allocate) {
-    if (allocate && CurrentTrack() == 0) AllocateTrack();
-    SetCursorCell({static_cast<uint8_t>(InstrumentNow()), static_cast<uint8_t>(note)});
-    if (!Playing() && !play.song_play.load(kRelaxed)) {
-        // The stored step may be any value: wrap it into 0..63 whatever its size.
-        const int row =
-            ((play.current_row.load(kRelaxed) + settings.cursor_step) % TRACK_ROWS + TRACK_ROWS) %
-            TRACK_ROWS;
-        SetRow(row);
-    }
+void RedrawWithStatus() {
     Redraw();
-}
-
-// ------------------------------------------------------------------- the key handler's steps
-
-void ToggleOctave() {
-    settings.octave_shift = !settings.octave_shift;
-    ShowOctaveButton();
-}
-
-// Numeric-pad plus and minus renumber the cursor cell's instrument byte, whatever it holds.
-bool InstrumentByteKeys() {
-    int step;
-    if (WentDown(VKEY_PAD_PLUS))
-        step = 1;
-    else if (WentDown(VKEY_PAD_MINUS))
-        step = INSTRUMENT_COUNT - 1; // -1 mod 16
-    else
-        return false;
-    Cell cell = CursorCell();
-    cell.instrument = static_cast<uint8_t>((cell.instrument + step) % INSTRUMENT_COUNT);
-    SetCursorCell(cell);
-    Redraw();
-    MarkSongModified();
-    return true;
-}
-
-bool MuteKeys() {
-    for (int c = 0; c < CHANNEL_COUNT; ++c) {
-        if (!WentDown(VKEY_F1 + 4 + c)) continue; // F5..F8
-        play.channel_muted[c].store(!play.channel_muted[c].load(kRelaxed), kRelaxed);
-        ShowMuteButtons(0);
-        return true;
-    }
-    return false;
-}
-
-bool ControlKeys() {
-    if (!IsHeld(VKEY_CONTROL)) return false;
-    if (WentDown('C'))
-        SendCommand(BUTTON_COPY_TRACK);
-    else if (WentDown('V'))
-        SendCommand(BUTTON_PASTE_TRACK);
-    else if (WentDown(VKEY_F1 + 10) || WentDown(VKEY_F1 + 11)) {
-        ShiftTrackInstruments(WentDown(VKEY_F1 + 11));
-        Redraw();
-        SelectCurrentEntries();
-    } else
-        return false;
-    return true;
-}
-
-bool ShiftKeys() {
-    if (!IsHeld(VKEY_SHIFT)) return false;
-    if (WentDown('C'))
-        SendCommand(BUTTON_COPY_PATTERN);
-    else if (WentDown('V'))
-        SendCommand(BUTTON_PASTE_PATTERN);
-    else
-        return false;
-    return true;
-}
-
-bool ChannelKeys() {
-    int step;
-    if (WentDown(VKEY_RIGHT))
-        step = 1;
-    else if (WentDown(VKEY_LEFT))
-        step = CHANNEL_COUNT - 1; // -1 mod 4
-    else
-        return false;
-    play.current_channel.store(static_cast<int16_t>((Channel() + step) % CHANNEL_COUNT), kRelaxed);
-    if (!Playing()) RedrawWithStatus();
-    return true;
-}
-
-// DELETE, F9 and F11/F12 in record mode once the count-down is over.
-bool RecordModeKeys() {
-    if (!RecordingNow()) return false;
-    if (WentDown(VKEY_DELETE)) {
-        SetCursorCell({0, 0});
-        Redraw();
-        MarkSongModified();
-        return true;
-    }
-    if (WentDown(VKEY_F1 + 8)) {
-        const int t = FindLastSoundType();
-        if (t >= 0 && t < SOUND_TYPE_COUNT) {
-            SetCursorCell({static_cast<uint8_t>(CMD_STOP_SOUND_TYPE + t), NOTE_COMMAND});
-            Redraw();
-            play.channel_level[Channel()].store(0, kRelaxed);
-            StopVoice(t);
-            MarkSongModified();
-            return true;
-        }
-    }
-    if (WentDown(VKEY_F1 + 10) || WentDown(VKEY_F1 + 11)) {
-        ShiftTrackOctave(WentDown(VKEY_F1 + 11));
-        Redraw();
-        MarkSongModified();
-        play.channel_level[Channel()].store(0, kRelaxed);
-        return true;
-    }
-    return false;
-}
-
-// F1, F2 and the cursor keys, only while stopped.
-bool StoppedKeys() {
-    if (WentDown(VKEY_F1) || WentDown(VKEY_F1 + 1)) {
-        const uint8_t code = WentDown(VKEY_F1) ? CMD_PATTERN_BREAK : CMD_STOP_MUSIC;
-        SetCursorCell({code, NOTE_COMMAND});
-        Redraw();
-        MarkSongModified();
-        return true;
-    }
-    const int row = play.current_row.load(kRelaxed);
-    int next;
-    if (WentDown(VKEY_PAGE_UP))
-        next = row - 16 < 0 ? row - 16 + TRACK_ROWS : row - 16;
-    else if (WentDown(VKEY_PAGE_DOWN))
-        next = row + 16 > 63 ? row + 16 - TRACK_ROWS : row + 16;
-    else if (WentDown(VKEY_HOME))
-        next = 0;
-    else if (WentDown(VKEY_END))
-        next = TRACK_ROWS - 1;
-    else if (WentDown(VKEY_UP))
-        next = row > 0 ? row - 1 : row;
-    else if (WentDown(VKEY_DOWN))
-        next = row < TRACK_ROWS - 1 ? row + 1 : row;
-    else
-        return false;
-    SetRow(next);
-    RedrawWithStatus();
-    return true;
-}
-
-// The commands of the key handler, in their order; true when one acted.
-bool CommandKeys() {
-    if (WentDown(VKEY_ENTER) && Playing()) {
-        StopPlay();
-        return true;
-    }
-    if (WentDown(VKEY_TAB)) {
-        ToggleOctave();
-        return true;
-    }
-    if (WentDown(VKEY_METRONOME)) {
-        play.metronome_enabled.store(!play.metronome_enabled.load(kRelaxed), kRelaxed);
-        ShowMetronomeButton();
-        return true;
-    }
-    if (WentDown(VKEY_BACKSPACE)) {
-        if (Playing())
-            StopPlay();
-        else
-            SendCommand(BUTTON_PLAY_PATTERN);
-        return true;
-    }
-    if (WentDown(VKEY_ENTER)) {
-        SendCommand(BUTTON_PLAY_SONG);
-        return true;
-    }
-    if (WentDown(VKEY_SPACE)) {
-        settings.record_enabled = !settings.record_enabled;
-        desktop().SetControlImage(MAIN_WINDOW, BUTTON_RECORD,
-                                  settings.record_enabled ? BITMAP_RECORD_ON : BITMAP_RECORD_OFF);
-        return true;
-    }
-    if (InstrumentByteKeys() || MuteKeys() || ControlKeys() || ShiftKeys() || ChannelKeys() ||
-        RecordModeKeys())
-        return true;
-    if (Playing()) return false; // straight to the note keys
-    return StoppedKeys();
+    song_display.showCursorCell();
 }
 
 // ---------------------------------------------------------------------------------- MIDI
@@ -345,15 +113,61 @@ void MidiPitchBend(int a, int b) {
     } else {
         return;
     }
-    SelectCurrentEntries();
-}
-
-void PollAndHandle(int commandsEnabled) {
-    PollKeyboard();
-    HandleKeys(commandsEnabled);
+    song_display.selectEntries();
 }
 
 } // namespace
+
+bool RecordingNow() {
+    return settings.record_enabled == 1 && play.countdown_left.load(kRelaxed) == 0;
+}
+
+Cell CursorCell() {
+    return GetCell(CurrentTrack(), play.current_row.load(kRelaxed));
+}
+void SetCursorCell(Cell cell) {
+    SetCell(CurrentTrack(), play.current_row.load(kRelaxed), cell);
+}
+
+void StopVoice(int soundType) {
+    const EngineLockGuard lock(sound_engine_lock);
+    StopChannel(soundType);
+}
+
+void ToggleOctave() {
+    settings.octave_shift = !settings.octave_shift;
+    song_display.showOctaveButton();
+}
+
+// Sounds note n with the current instrument on the current channel's meter. The started flags
+// are cleared before the load as well, since a load is refused while its type's flag is set.
+void PlayNote(int note, int riseAbove) {
+    {
+        const EngineLockGuard lock(sound_engine_lock);
+        ClearStartedFlags();
+        auto& level = play.channel_level[Channel()];
+        const int now = level.load(kRelaxed);
+        level.store(now + (now <= LEVEL_LOW ? LEVEL_RISE_LOW : riseAbove), kRelaxed);
+        PlayInstrumentNote(InstrumentNow(), note);
+        ClearStartedFlags();
+    }
+    MarkSongModified();
+}
+
+// Writes note n at the cursor (allocating a track first when the cursor's channel has none and
+// `allocate` is set); while stopped the cursor then moves on by the cursor step, wrapping.
+void RecordNote(int note, bool allocate) {
+    if (allocate && CurrentTrack() == 0) AllocateTrack();
+    SetCursorCell({static_cast<uint8_t>(InstrumentNow()), static_cast<uint8_t>(note)});
+    if (!Playing() && !play.song_play.load(kRelaxed)) {
+        // The stored step may be any value: wrap it into 0..63 whatever its size.
+        const int row =
+            ((play.current_row.load(kRelaxed) + settings.cursor_step) % TRACK_ROWS + TRACK_ROWS) %
+            TRACK_ROWS;
+        SetRow(row);
+    }
+    Redraw();
+}
 
 void ResetKeyboard() {
     for (auto& state : key_state) state = KEY_UP;
@@ -431,8 +245,7 @@ int MidiNote(int key) {
     return key - 47 + (settings.octave_shift ? kOctaveNotes : 0); // 1..31, or 33..63
 }
 
-void HandleKeys(int commandsEnabled) {
-    if (commandsEnabled && CommandKeys()) return;
+void EnterKeyboardNote(int commandsEnabled) {
     const int note = KeyboardNote();
     if (note == 0) return;
     if (commandsEnabled && RecordingNow()) RecordNote(note, true);
@@ -464,10 +277,4 @@ void HandleMidiMessage(uint8_t status, uint8_t data1, uint8_t data2) {
         play.current_channel.store(static_cast<int16_t>((Channel() + 1) % CHANNEL_COUNT), kRelaxed);
         if (!Playing()) RedrawWithStatus();
     }
-}
-
-void InstallNoteEntry() {
-    note_entry.resetKeyboard = ResetKeyboard;
-    note_entry.pollKeyboard = PollAndHandle;
-    note_entry.handleMidiMessage = HandleMidiMessage;
 }

@@ -14,6 +14,8 @@
 // hold `sound_engine_lock` for each whole note they play and for each voice they stop.
 #pragma once
 
+#include "song/song_model.h"
+
 #include <cstdint>
 
 // ------------------------------------------------------------------------------ key state
@@ -55,6 +57,14 @@ constexpr int VKEY_METRONOME = 0xDE; // the key left of 1 on AZERTY, the quote k
 
 // Per virtual key: KEY_UP, KEY_WENT_DOWN or KEY_HELD, as the last poll left it.
 extern uint8_t key_state[KEY_COUNT];
+// Commands and notes act on a key that went down in this poll; Ctrl and Shift count as held
+// whether they went down now or before.
+inline bool WentDown(int vk) {
+    return key_state[vk] == KEY_WENT_DOWN;
+}
+inline bool IsHeld(int vk) {
+    return key_state[vk] != KEY_UP;
+}
 
 // ------------------------------------------------------------------------------ operations
 
@@ -69,9 +79,10 @@ void TakeHeldKeys();
 // DOWN. The platform reports a key down while it is down and also at the first query after a
 // press released before it, so that a tap between two polls still acts once.
 void PollKeyboard();
-// Acts on the key state: one command, cursor move or edit, or a note. `commandsEnabled` is 1
-// while the sound editor is closed; with 0 only note keys act, and they only sound.
-void HandleKeys(int commandsEnabled);
+// The note keys of this poll (the last step of the key handler, shell/key_commands.h): none
+// pressed does nothing; in record mode with `commandsEnabled` 1 the note is recorded, and in
+// every case it sounds.
+void EnterKeyboardNote(int commandsEnabled);
 // One MIDI short message: note on and off, control change, pitch bend. Bytes out of range (a
 // status below 0x80, a data byte above 127) make the whole message ignored.
 void HandleMidiMessage(uint8_t status, uint8_t data1, uint8_t data2);
@@ -82,5 +93,20 @@ int KeyboardNote();
 // The note number a MIDI key enters, or 0 for keys outside 18..78.
 int MidiNote(int key);
 
-// Points the main window's note-entry hooks at these functions. Called once at start-up.
-void InstallNoteEntry();
+// ------------------------------------------------------------ shared with the key commands
+
+// Record mode is on and the count-down is over: notes and edit keys write cells.
+bool RecordingNow();
+// The cursor cell: `current_row` of the current track.
+Cell CursorCell();
+void SetCursorCell(Cell cell);
+// Stops the voice of a sound type, with the engine lock.
+void StopVoice(int soundType);
+// Toggles `octave_shift` and shows it on its button.
+void ToggleOctave();
+// Sounds note n with the current instrument on the current channel's meter (+2045 up to 1500,
+// else `riseAbove`), then marks the song modified.
+void PlayNote(int note, int riseAbove);
+// Writes note n at the cursor (allocating a track first when the cursor's channel has none and
+// `allocate` is set); while stopped the cursor then moves on by the cursor step, wrapping.
+void RecordNote(int note, bool allocate);

@@ -1,7 +1,6 @@
 #include "song/song_model.h"
 
 #include "platform/desktop.h"
-#include "song/sequencer.h"
 #include "sound/instrument_bank.h"
 
 #include <array>
@@ -111,10 +110,12 @@ uint8_t Shift(uint8_t n, bool up) {
 
 } // namespace
 
-SongDisplay song_display = {NoDisplay, NoDisplay, NoDisplay, NoDisplay, NoDisplay};
+SongDisplay song_display = {NoDisplay, NoDisplay, NoDisplay, NoDisplay,
+                            NoDisplay, NoDisplay, NoDisplay, NoDisplay};
 
 void ResetSongDisplay() {
-    song_display = {NoDisplay, NoDisplay, NoDisplay, NoDisplay, NoDisplay};
+    song_display = {NoDisplay, NoDisplay, NoDisplay, NoDisplay,
+                    NoDisplay, NoDisplay, NoDisplay, NoDisplay};
 }
 
 Cell GetCell(int track, int row) {
@@ -184,7 +185,6 @@ bool NewSong() {
     play.current_channel.store(0, kRelaxed);
     song.tempo = 10;
     song.song_loop.store(1, kRelaxed);
-    RestartTickTimer();
     song.song_modified = 0;
     song_display.redrawPatternView();
     song_display.fillSelectors();

@@ -27,14 +27,19 @@ void ReadTrackBytes(int track, uint8_t out[TRACK_BYTES]);
 void WriteTrackBytes(int track, const uint8_t in[TRACK_BYTES]);
 
 // -------------------------------------------------------------------------- display hooks
-// What the song operations ask of the main window. The window installs its own functions;
-// until then each is a no-op. Called on the UI thread only, never from the tick.
+// The one way the logic below the window asks it for a redraw or a refresh: the song
+// operations, note entry and MIDI call these; the main window installs its own functions
+// (InstallSongDisplay); until then each is a no-op. Called on the UI thread only, never from
+// the tick.
 struct SongDisplay {
-    void (*redrawPatternView)(); // the pattern view at `current_row` and `current_position`
-    void (*showSongInfo)();      // the song position and size texts
-    void (*fillSelectors)();     // the four track selectors and the instrument selector
-    void (*updateTitle)();       // the title with `song_name` and "*" when modified
-    void (*refreshSettings)();   // tempo and step displays, the loop button
+    void (*redrawPatternView)() = nullptr; // the pattern view at the cursor
+    void (*showSongInfo)() = nullptr;      // the song position and size texts
+    void (*fillSelectors)() = nullptr;     // rebuild the track and instrument selectors
+    void (*selectEntries)() = nullptr;     // select the cursor's tracks and instrument in them
+    void (*updateTitle)() = nullptr;       // the title with `song_name` and "*" when modified
+    void (*refreshSettings)() = nullptr;   // tempo and step displays, the loop button
+    void (*showCursorCell)() = nullptr;    // the status line of the cursor cell
+    void (*showOctaveButton)() = nullptr;  // the octave toggle's image
 };
 extern SongDisplay song_display;
 // Puts every hook back to its no-op.
@@ -58,9 +63,9 @@ void MarkSongModified();
 int CurrentTrack();
 
 // After confirmation when the song is modified: empties every track, puts the cursor and the
-// instrument to 0, tempo 10 (restarting the tick timer), loop on, unmodified; refreshes the
-// displays. Keeps the positions, song size, row, instruments, name and clipboards. Returns false
-// when the user cancelled.
+// instrument to 0, tempo 10, loop on, unmodified; refreshes the displays (the settings refresh
+// restarts the tick timer at the new tempo). Keeps the positions, song size, row, instruments,
+// name and clipboards. Returns false when the user cancelled.
 bool NewSong();
 // Each asks for confirmation first and returns false when cancelled or refused; the paste
 // operations report an empty copy buffer in an error box.

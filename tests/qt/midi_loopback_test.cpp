@@ -62,7 +62,6 @@ TEST(MidiLoopback, InjectedNoteOnIsHeardAtItsPitch) {
     }
     current_instrument = 0;
     StartAudio();
-    InstallNoteEntry();
     desktop().CreateDialog(DIALOG_MAIN, &main_window());
     qt.OpenMidiInput(&main_window()); // no port here; injected bytes reach the window anyway
 

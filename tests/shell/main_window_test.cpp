@@ -264,6 +264,7 @@ TEST_F(MainWindowTest, NewSongAsksAndKeepsPositionsAndSize) {
     EXPECT_EQ(song.tempo, 10);
     EXPECT_EQ(fake.image(1272), BITMAP_LOOP_ON);
     EXPECT_EQ(text(1113), "Tempo : 10 Bps (150 BPM)");
+    EXPECT_EQ(fake.timerPeriodMs, 100) << "the tick timer runs at the new tempo";
     EXPECT_EQ(title(), "Music Editor V2.10[Noname]");
 }
 
@@ -386,16 +387,9 @@ TEST_F(MainWindowTest, SoundEditorAboutBoxAndMidi) {
     fake.openDialogs[102]->OnClose();
     EXPECT_EQ(fake.openDialogs.count(102), 0u);
 
-    static uint8_t got[3];
-    const NoteEntryHooks saved = note_entry;
-    note_entry.handleMidiMessage = [](uint8_t s, uint8_t a, uint8_t b) {
-        got[0] = s, got[1] = a, got[2] = b;
-    };
-    main_window().OnMidi(0x90, 60, 100);
-    note_entry = saved;
-    EXPECT_EQ(got[0], 0x90);
-    EXPECT_EQ(got[1], 60);
-    EXPECT_EQ(got[2], 100);
+    // MIDI data reaches note entry: a pitch bend to the top raises the instrument.
+    main_window().OnMidi(0xE0, 127, 127);
+    EXPECT_EQ(current_instrument.load(), 1);
 }
 
 } // namespace

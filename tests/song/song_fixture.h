@@ -27,9 +27,12 @@ class SongFixture : public ::testing::Test {
         ResetSong();
         DisplayCalls::redraws = DisplayCalls::selectors = DisplayCalls::titles = 0;
         DisplayCalls::infos = DisplayCalls::settings = 0;
-        song_display = {[] { ++DisplayCalls::redraws; }, [] { ++DisplayCalls::infos; },
-                        [] { ++DisplayCalls::selectors; }, [] { ++DisplayCalls::titles; },
-                        [] { ++DisplayCalls::settings; }};
+        ResetSongDisplay();
+        song_display.redrawPatternView = [] { ++DisplayCalls::redraws; };
+        song_display.showSongInfo = [] { ++DisplayCalls::infos; };
+        song_display.fillSelectors = [] { ++DisplayCalls::selectors; };
+        song_display.updateTitle = [] { ++DisplayCalls::titles; };
+        song_display.refreshSettings = [] { ++DisplayCalls::settings; };
         play = PlayState{};
         play.warmup_ticks = WARMUP_TICKS;
         settings = StoredSettings{};

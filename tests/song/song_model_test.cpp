@@ -157,7 +157,7 @@ TEST_F(Model, NewSongEmptiesTracksButKeepsLayout) {
     EXPECT_EQ(GetCell(9, 0), (Cell{1, 1}));
     EXPECT_EQ(fake.boxes.at(0).caption, "Song Data Warning.");
     EXPECT_EQ(fake.boxes.at(0).style, 0x31);
-    EXPECT_EQ(fake.timersStarted, 0);
+    EXPECT_EQ(DisplayCalls::settings, 0);
 
     EXPECT_TRUE(NewSong());
     EXPECT_TRUE(IsEmptyCell(GetCell(9, 0)));
@@ -171,14 +171,13 @@ TEST_F(Model, NewSongEmptiesTracksButKeepsLayout) {
     EXPECT_EQ(song.song_loop, 1);
     EXPECT_EQ(song.song_modified, 0);
     EXPECT_EQ(song.track_clipboard_full, 1);
-    EXPECT_EQ(fake.timerPeriodMs, 100);
+    EXPECT_EQ(DisplayCalls::settings, 1); // the window restarts the tick timer at tempo 10
     EXPECT_EQ(DisplayCalls::redraws, 1);
     EXPECT_EQ(DisplayCalls::selectors, 1);
 
     // An unmodified song is replaced without a question.
     EXPECT_TRUE(NewSong());
     EXPECT_EQ(fake.boxes.size(), 2u);
-    EXPECT_EQ(fake.timersKilled, 1); // the first timer died before the second was made
 }
 
 TEST_F(Model, SelectorsAndScrollValuesStayInRange) {

@@ -1,5 +1,6 @@
 #include "song/note_entry.h"
 
+#include "shell/key_commands.h"
 #include "shell/program.h"
 
 #include "tests/shell/shell_fixture.h"
@@ -20,19 +21,12 @@ constexpr int kF1 = VKEY_F1;
 // over, cursor step 0, layout A, octave off.
 class NoteEntryTest : public ShellFixture {
   protected:
-    NoteEntryHooks savedHooks = note_entry;
-
     void SetUp() override {
         ShellFixture::SetUp();
         play.keyboard_reset_pending = 0;
         for (auto& k : play.held_keys) k = 0;
         FillCurrentSelectors(); // as at start-up
         ResetKeyboard();
-    }
-
-    void TearDown() override {
-        note_entry = savedHooks;
-        ShellFixture::TearDown();
     }
 
     // One pass of the main loop with these keys down, a millisecond after the last.
@@ -574,14 +568,11 @@ TEST_F(NoteEntryTest, BytesOutOfRangeAreIgnored) {
 
 // ---------------------------------------------------------------------- wiring
 
-TEST_F(NoteEntryTest, InstalledHooksReachTheMainWindowAndTheMainLoop) {
-    InstallNoteEntry();
+TEST_F(NoteEntryTest, MidiReachesNoteEntryAndAResetDropsThePlatformsKeptPresses) {
     main_window().OnMidi(0x90, 60, 100);
     EXPECT_EQ(CellAt(0), (Cell{0, 13}));
-    fake.keysDown = {{'A', true}};
-    note_entry.pollKeyboard(1);
-    EXPECT_EQ(CellAt(0), (Cell{0, 1}));
-    note_entry.resetKeyboard();
+    Poll({'A'});
+    ResetKeyboard();
     EXPECT_EQ(key_state['A'], KEY_UP);
     EXPECT_GT(fake.keyPressDrops, 0) << "the platform's kept presses go with a reset";
 }
@@ -590,7 +581,6 @@ TEST_F(NoteEntryTest, InstalledHooksReachTheMainWindowAndTheMainLoop) {
 // on, SPACE, BACKSPACE and DELETE, and ENTER that accepts it and is still held afterwards,
 // change no cell and start nothing. Released and pressed again, ENTER plays the song.
 TEST_F(NoteEntryTest, KeysTypedIntoADialogNeverReachTheSong) {
-    InstallNoteEntry();
     Tap({'A'});
     const std::vector<Cell> before = [&] {
         std::vector<Cell> cells;
