@@ -87,10 +87,6 @@ void SetUpRenderPlay() {
     play.play_armed.store(1, kRelaxed);
     play.song_play.store(1, kRelaxed);
     play.playing.store(1, kRelaxed);
-    // The noise generator is shared global state that every noise note advances: each render
-    // starts it from the same value (and the saved state puts the editor's value back), so the
-    // same song always gives the same samples.
-    engine.noise_state = kRenderNoiseState;
 }
 
 // Mixes and hands on samples up to a frame count, in chunks.
@@ -132,6 +128,10 @@ WavExportResult RenderWithMixer(MixingVoices& mixer, const WavExportOptions& opt
         const EngineLockGuard lock(sound_engine_lock);
         StartAudio(); // the live voices' sizes and volumes
         ClearStartedFlags();
+        // The noise generator is shared state that every noise note advances: each render
+        // starts it from the same value (and the saved state puts the editor's value back), so
+        // the same song always gives the same samples.
+        engine.noise_state = kRenderNoiseState;
     }
     SetUpRenderPlay();
 

@@ -86,9 +86,9 @@ int RunProgram(const std::string& commandLine) {
     p.StartWindowTimer(MAIN_WINDOW, kWindowTimerMs);
     RestartTickTimer();
     ShowTempoText();
-    StartAudio();
     {
         const EngineLockGuard lock(sound_engine_lock);
+        StartAudio();
         PrepareClick();
     }
     UpdateTitle();

@@ -106,22 +106,23 @@ SoundEditor the_sound_editor;
 // One editor step: takes the engine lock and puts the editor's working values into
 // `ActiveSound`; on leaving, keeps what the step made of them. Between steps the sequencer and
 // the note entry may load other instruments into `ActiveSound` without disturbing the edit.
-class SoundEditor::Session {
+class SCOPED_CAPABILITY SoundEditor::Session {
   public:
-    explicit Session(SoundEditor& editor) : editor_(editor), lock_(sound_engine_lock) {
+    explicit Session(SoundEditor& editor) ACQUIRE(sound_engine_lock) : editor_(editor) {
+        sound_engine_lock.lock();
         engine.ActiveSound = editor_.working_;
         editor_.inSession_ = true;
     }
-    ~Session() {
+    ~Session() RELEASE() {
         editor_.working_ = engine.ActiveSound;
         editor_.inSession_ = false;
+        sound_engine_lock.unlock();
     }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
   private:
     SoundEditor& editor_;
-    EngineLockGuard lock_;
 };
 
 void DrawWaveform(const uint8_t* samples, int width, int height, Rgb* pixels) {

@@ -70,7 +70,7 @@ class SoundEditor : public DialogEvents {
 
     // Reads the waveform type, the name, the test frequency, "Use Length" and the sound type
     // from the controls into `ActiveSound`, then refreshes. Engine lock held.
-    void ReadEditorControls();
+    void ReadEditorControls() REQUIRES(sound_engine_lock);
 
     // The instrument the editor edits (stored on switching and closing).
     int EditedInstrument() const { return edited_; }
@@ -84,7 +84,7 @@ class SoundEditor : public DialogEvents {
 
     void Enable(int id, bool on);
     void ApplyEnableTable(int soundType);
-    void DrawDisplay();
+    void DrawDisplay() REQUIRES(sound_engine_lock);
     void ListOpens();
     void InstrumentChosen();
     // Takes the name field and stores `ActiveSound` into instrument k.

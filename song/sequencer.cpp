@@ -61,7 +61,7 @@ bool RunMetronome() {
 }
 
 // Starts one note cell on `channel`. Engine lock held.
-void PlayNote(int channel, Cell cell) {
+void PlayNote(int channel, Cell cell) REQUIRES(sound_engine_lock) {
     // An instrument number without a bank entry is not played: loading it would leave the
     // previous sound in place and play that instead.
     if (cell.instrument >= INSTRUMENT_COUNT) return;
@@ -72,7 +72,7 @@ void PlayNote(int channel, Cell cell) {
 }
 
 // The four channels of one row, highest first. Engine lock held.
-RowEnd PlayRow(int position, int row) {
+RowEnd PlayRow(int position, int row) REQUIRES(sound_engine_lock) {
     for (int channel = CHANNEL_COUNT - 1; channel >= 0; --channel) {
         if (play.channel_muted[channel].load(kRelaxed)) continue;
         // A track number outside 0..31 reads as empty cells.

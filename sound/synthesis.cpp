@@ -143,7 +143,7 @@ class RunWriter {
 
 // The first sample index that is not produced because of "Use Length", or RENDER_LENGTH.
 // Samples 0 .. floor(lengthSeconds * 45056) are sound.
-int64_t LengthCut() {
+int64_t LengthCut() REQUIRES(sound_engine_lock) {
     if (!engine.ActiveSound.useLength) return RENDER_LENGTH;
     const double limit = engine.ActiveSound.lengthSeconds * SAMPLE_RATE;
     if (std::isnan(limit) || limit >= RENDER_LENGTH) return RENDER_LENGTH;
@@ -179,7 +179,7 @@ struct Envelope {
     }
 };
 
-bool EnvelopeLoops() {
+bool EnvelopeLoops() REQUIRES(sound_engine_lock) {
     return engine.ActiveSound.fade <= 7 && engine.ActiveSound.useLength == 0;
 }
 
@@ -195,7 +195,8 @@ struct Sweep {
     int64_t power = 0; // |pitchBend - 7|
     int32_t bend = 7;
 
-    Sweep(bool enabled, int32_t frequency) : pitch(frequency), bend(engine.ActiveSound.pitchBend) {
+    Sweep(bool enabled, int32_t frequency) REQUIRES(sound_engine_lock)
+        : pitch(frequency), bend(engine.ActiveSound.pitchBend) {
         double length = 0.0;
         if (enabled && engine.ActiveSound.period > 0 && engine.ActiveSound.period < 8)
             length = SWEEP_PERIODS[engine.ActiveSound.period] * 5.632;
@@ -271,7 +272,7 @@ int64_t RepeatPulseCycles(RunWriter& out, CycleStart& last, int64_t at, int64_t 
 
 // Sound types 0 and 1: a pulse wave with volume envelope; type 0 adds the pitch sweep and its
 // limits of 704 and 22 samples per cycle.
-void RenderPulse(uint8_t* buffer, int32_t frequency, bool withSweep) {
+void RenderPulse(uint8_t* buffer, int32_t frequency, bool withSweep) REQUIRES(sound_engine_lock) {
     const int32_t n = SAMPLE_RATE / frequency;
     const int8_t* duty = (engine.ActiveSound.waveform >= 0 && engine.ActiveSound.waveform < 4)
                              ? DUTY_PATTERNS[engine.ActiveSound.waveform]
@@ -342,7 +343,7 @@ void RenderPulse(uint8_t* buffer, int32_t frequency, bool withSweep) {
 // is then decided by the accumulator at its start, and only 33 different cycles can occur (the
 // accumulator's range splits at the 32 points where one of the cycle's carries changes). Each
 // kind of cycle is stepped through once and copied from there on.
-void RenderTable(uint8_t* buffer, int32_t frequency) {
+void RenderTable(uint8_t* buffer, int32_t frequency) REQUIRES(sound_engine_lock) {
     engine.loop_flags[2] = engine.ActiveSound.useLength == 0;
     const int8_t* wave = (engine.ActiveSound.waveformType >= 0 &&
                           engine.ActiveSound.waveformType < WAVEFORM_TYPE_COUNT)
@@ -406,7 +407,7 @@ void RenderTable(uint8_t* buffer, int32_t frequency) {
 }
 
 // Sound type 3: levels drawn from the noise generator, held for 45056 / F samples each.
-void RenderNoise(uint8_t* buffer, int32_t frequency) {
+void RenderNoise(uint8_t* buffer, int32_t frequency) REQUIRES(sound_engine_lock) {
     const int32_t hold = SAMPLE_RATE / frequency;
     Envelope envelope;
     double level = 128 + (NoiseDraw() & 127) * envelope.amplitude * 0.04;
@@ -463,7 +464,7 @@ void RenderNoise(uint8_t* buffer, int32_t frequency) {
     out.Flush(RENDER_LENGTH);
 }
 
-void Render(int t, uint8_t* buffer) {
+void Render(int t, uint8_t* buffer) REQUIRES(sound_engine_lock) {
     if (engine.ActiveSound.testFrequency == 0) engine.ActiveSound.testFrequency = 1;
     const int32_t frequency = engine.ActiveSound.testFrequency;
     engine.loop_flags[t] = 0;

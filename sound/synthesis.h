@@ -34,20 +34,20 @@ struct NoiseFrequency {
 extern const NoiseFrequency NOISE_FREQUENCIES[NOISE_TABLE_SIZE];
 
 // Advances the noise generator and returns its next 15-bit value.
-uint32_t NoiseDraw();
+uint32_t NoiseDraw() REQUIRES(sound_engine_lock);
 
 // The frequency a note number gets for a sound type. Notes without a table entry: a tone note
 // above 95 gets 0 Hz, like the table's own empty entries; on a noise instrument the 32-entry
 // noise table repeats every 32 notes, so both keyboard banks sound. Negative notes get 0 Hz.
 int32_t NoteFrequency(int32_t soundType, int note);
 // Sets `ActiveSound.testFrequency` from the note for the active sound's type.
-void SetNoteFrequency(int note);
+void SetNoteFrequency(int note) REQUIRES(sound_engine_lock);
 
 // Points the current render buffer at type t's block; any t but 1, 2, 3 selects type 0's.
-void SelectRenderBuffer(int t);
+void SelectRenderBuffer(int t) REQUIRES(sound_engine_lock);
 // Renders `ActiveSound` as sound type t into the current render buffer; does nothing when t is
 // not 0..3 or type t's started flag is set. Any field value is safe.
-void RenderSound(int t);
+void RenderSound(int t) REQUIRES(sound_engine_lock);
 // Renders the metronome click (0.04 s of a 700 Hz triangle) into `click_samples`. Changes
 // `ActiveSound`.
 void RenderClick() REQUIRES(sound_engine_lock);

@@ -14,6 +14,7 @@
 #include "sound/instrument_bank.h"
 #include "sound/sound_engine.h"
 #include "sound/synthesis.h"
+#include "tests/sound/measure_hz.h"
 
 #include <gtest/gtest.h>
 
@@ -21,22 +22,6 @@
 #include <vector>
 
 namespace {
-
-// Rising crossings of the signal's mean, counted from the first to the last.
-double MeasureHz(const std::vector<int16_t>& mix, int from, int count, int rate) {
-    double mean = 0;
-    for (int i = from; i < from + count; ++i) mean += mix[size_t(i)];
-    mean /= count;
-    int first = -1, last = -1, crossings = 0;
-    for (int i = from + 1; i < from + count; ++i) {
-        if (mix[size_t(i - 1)] < mean && mix[size_t(i)] >= mean) {
-            if (first < 0) first = i;
-            last = i;
-            ++crossings;
-        }
-    }
-    return crossings < 2 ? 0 : (crossings - 1) * double(rate) / (last - first);
-}
 
 TEST(MidiLoopback, InjectedNoteOnIsHeardAtItsPitch) {
     constexpr int rate = 48000;
