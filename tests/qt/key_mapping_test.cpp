@@ -232,16 +232,16 @@ TEST_F(KeyMapping, TapBetweenPollsIsReportedOnceAndHeldKeysUntilReleased) {
     Press({Qt::Key_W, 25});
     Release({Qt::Key_W, 25});
     PollKeyboard();
-    EXPECT_EQ(key_state['W'], KEY_WENT_DOWN);
+    EXPECT_EQ(key_state[int{'W'}], KEY_WENT_DOWN);
     PollKeyboard();
-    EXPECT_EQ(key_state['W'], KEY_UP);
+    EXPECT_EQ(key_state[int{'W'}], KEY_UP);
     Press({Qt::Key_W, 25});
     PollKeyboard();
     PollKeyboard();
-    EXPECT_EQ(key_state['W'], KEY_HELD);
+    EXPECT_EQ(key_state[int{'W'}], KEY_HELD);
     Release({Qt::Key_W, 25});
     PollKeyboard();
-    EXPECT_EQ(key_state['W'], KEY_UP);
+    EXPECT_EQ(key_state[int{'W'}], KEY_UP);
     SetDesktop(nullptr);
 }
 

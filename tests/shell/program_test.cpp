@@ -106,17 +106,17 @@ TEST_F(Program, LoadsTheSongNamedOnTheCommandLine) {
 
 TEST_F(Program, MainLoopPassesPollOnlyAfterTheWarmUp) {
     // Start-up resets the key poll; a poll during the warm-up would read the key down again.
-    key_state['A'] = KEY_HELD;
+    key_state[int{'A'}] = KEY_HELD;
     fake.keysDown['A'] = true;
     fake.loopPasses = 4;
     RunProgram("");
-    EXPECT_EQ(key_state['A'], KEY_UP) << "reset at start-up, not polled before the warm-up ends";
+    EXPECT_EQ(key_state[int{'A'}], KEY_UP) << "reset at start-up, not polled before the warm-up ends";
 
     play.warmup_ticks = WARMUP_TICKS;
     play.current_channel = 6;
     play.countdown_image = 129;
     MainLoopPass();
-    EXPECT_EQ(key_state['A'], KEY_WENT_DOWN) << "polled once the warm-up is over";
+    EXPECT_EQ(key_state[int{'A'}], KEY_WENT_DOWN) << "polled once the warm-up is over";
     EXPECT_EQ(play.current_channel, 2);
     EXPECT_EQ(fake.image(1263), 129);
     // With the sound editor open only notes sound: ENTER does not start playback.

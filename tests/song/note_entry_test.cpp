@@ -61,11 +61,11 @@ class NoteEntryTest : public ShellFixture {
 
 TEST_F(NoteEntryTest, KeyStateGoesDownThenHeldThenUp) {
     Poll({'Q'});
-    EXPECT_EQ(key_state['Q'], KEY_WENT_DOWN);
+    EXPECT_EQ(key_state[int{'Q'}], KEY_WENT_DOWN);
     Poll({'Q'});
-    EXPECT_EQ(key_state['Q'], KEY_HELD);
+    EXPECT_EQ(key_state[int{'Q'}], KEY_HELD);
     Poll({});
-    EXPECT_EQ(key_state['Q'], KEY_UP);
+    EXPECT_EQ(key_state[int{'Q'}], KEY_UP);
 }
 
 TEST_F(NoteEntryTest, HoldingUpRepeatsAfter800PollsThenSoonerDownTo100) {
@@ -573,7 +573,7 @@ TEST_F(NoteEntryTest, MidiReachesNoteEntryAndAResetDropsThePlatformsKeptPresses)
     EXPECT_EQ(CellAt(0), (Cell{0, 13}));
     Poll({'A'});
     ResetKeyboard();
-    EXPECT_EQ(key_state['A'], KEY_UP);
+    EXPECT_EQ(key_state[int{'A'}], KEY_UP);
     EXPECT_GT(fake.keyPressDrops, 0) << "the platform's kept presses go with a reset";
 }
 
