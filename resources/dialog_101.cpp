@@ -2,6 +2,7 @@
 // that the controls inside them lie above.
 
 #include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 #include <iterator>
 

@@ -2,6 +2,7 @@
 // the box opens.
 
 #include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 #include <iterator>
 

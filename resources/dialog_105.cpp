@@ -2,6 +2,7 @@
 // frames, then every control the code addresses.
 
 #include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 #include <iterator>
 
@@ -92,7 +93,7 @@ constexpr ControlTemplate CONTROLS[] = {
 } // namespace
 
 extern constexpr DialogTemplate MAIN_DIALOG = {
-    .id = DIALOG_MAIN,
+    .id = MAIN_WINDOW,
     .caption = "Music Editing System.",
     .width = 307,
     .height = 168,

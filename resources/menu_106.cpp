@@ -1,6 +1,7 @@
 // Menu 106: the menu bar of the main window, three popups.
 
 #include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 #include <iterator>
 

@@ -5,7 +5,6 @@
 #include "files/sound_bank_file.h"
 #include "files/wav_export.h"
 #include "platform/voices.h"
-#include "resources/dialog_template.h"
 #include "shell/pattern_view.h"
 #include "shell/settings_file.h"
 #include "shell/sound_editor_window.h"

@@ -199,12 +199,12 @@ void ShowMuteButtons(int id) {
 }
 
 void ShowOctaveButton() {
-    desktop().SetControlImage(MAIN_WINDOW, OCTAVE_BUTTON,
+    desktop().SetControlImage(MAIN_WINDOW, BUTTON_OCTAVE,
                               settings.octave_shift ? BITMAP_OCTAVE_LOW : BITMAP_OCTAVE_HIGH);
 }
 
 void ShowMetronomeButton() {
-    desktop().SetControlImage(MAIN_WINDOW, METRONOME_BUTTON,
+    desktop().SetControlImage(MAIN_WINDOW, BUTTON_METRONOME,
                               play.metronome_enabled.load(kRelaxed) ? BITMAP_METRONOME_ON
                                                                     : BITMAP_METRONOME_OFF);
 }
