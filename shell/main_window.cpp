@@ -360,7 +360,7 @@ void MainWindow::OnInit() {
     p.SetControlImage(MAIN_WINDOW, BUTTON_PASTE_TRACK, BITMAP_PASTE_TRACK);
     // The count-down display shows its blank face until the first count-down, rather than an
     // empty button.
-    p.SetControlImage(MAIN_WINDOW, COUNTDOWN_BUTTON, COUNTDOWN_BITMAP_BASE - 1);
+    p.SetControlImage(MAIN_WINDOW, COUNTDOWN_BUTTON, BITMAP_COUNTDOWN_BLANK);
 
     const uint8_t empty[TRACK_BYTES] = {};
     for (int t = 0; t < TRACK_COUNT; ++t) WriteTrackBytes(t, empty);

@@ -80,7 +80,7 @@ QtDesktop::QtDesktop() : keys_(std::make_unique<qtplatform::KeyFilter>()) {
     qApp->installEventFilter(keys_.get());
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128}) {
-        const QPixmap pixmap = qtplatform::RenderBitmap("icon", QSize(size, size), 1.0);
+        const QPixmap pixmap = qtplatform::RenderBitmap(BITMAP_ICON, QSize(size, size), 1.0);
         if (!pixmap.isNull()) icon.addPixmap(pixmap);
     }
     if (!icon.isNull()) QApplication::setWindowIcon(icon);
