@@ -7,6 +7,7 @@
 
 #include "platform/desktop.h"
 #include "platform/voices.h"
+#include "resources/resource_ids.h"
 
 #include <deque>
 #include <map>
@@ -100,7 +101,7 @@ class FakePlatform : public Desktop, public Voices {
     // The state of a control; created empty on first use.
     Control& control(int dialog, int id);
     // The image on a main-window button (0 when none was set).
-    int image(int id) { return control(105, id).image; }
+    int image(int id) { return control(MAIN_WINDOW, id).image; }
     std::map<std::pair<int, int>, Control> controls;
     std::map<int, std::string> titles;        // by dialog
     std::map<int, DialogEvents*> openDialogs; // created and not ended

@@ -1,7 +1,8 @@
-// Dialog 102: the About box, 268 x 81 dialog units. Static 1266 receives the version line when
-// the box opens.
+// Dialog 102: the About box, 268 x 81 dialog units. Static ABOUT_VERSION_TEXT receives the
+// version line when the box opens.
 
 #include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 #include <iterator>
 
@@ -19,7 +20,7 @@ constexpr ControlTemplate CONTROLS[] = {
     {NO, Static, 14, 33, 240, 8, "32 tracks, 64 song positions and 16 instruments.", CTL_CENTRED,
      0},
     {NO, Static, 14, 43, 240, 8, "Notes from the PC keyboard or a MIDI keyboard.", CTL_CENTRED, 0},
-    {1266, Static, 14, 58, 240, 8, "Version", CTL_CENTRED, 0},
+    {ABOUT_VERSION_TEXT, Static, 14, 58, 240, 8, "Version", CTL_CENTRED, 0},
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 // frames, then every control the code addresses.
 
 #include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 #include <iterator>
 
@@ -16,83 +17,83 @@ constexpr uint32_t TRACK_LIST = CTL_COMBO_LIST | CTL_SORTED;
 constexpr ControlTemplate CONTROLS[] = {
     // Decoration. A picture's rectangle is its bitmap's pixel size at REFERENCE_BASE_UNITS,
     // rounded up to whole dialog units.
-    {NO, Picture, 7, 8, 50, 60, "", 0, 138},
-    {NO, Picture, 59, 13, 48, 31, "", 0, 145}, // clef and staff, behind the level meters
-    {NO, Picture, 57, 56, 80, 9, "", 0, 144},  // the words "Music Editing System."
+    {NO, Picture, 7, 8, 50, 60, "", 0, BITMAP_SOUND_CHIP},
+    {NO, Picture, 59, 13, 48, 31, "", 0, BITMAP_CLEF}, // clef and staff, behind the level meters
+    {NO, Picture, 57, 56, 80, 9, "", 0, BITMAP_TITLE_LETTERING},
     {NO, GroupBox, 4, 98, 135, 66, "Song information", 0, 0},
     {NO, GroupBox, 140, 3, 160, 120, "", 0, 0},  // around the pattern view
     {NO, GroupBox, 140, 124, 160, 38, "", 0, 0}, // around the instrument and transport
 
     // Level meters of channels 1..4, drawn into by the code.
-    {1267, Frame, 72, 14, 6, 20, "", CTL_BLACK_FRAME, 0},
-    {1268, Frame, 80, 14, 6, 20, "", CTL_BLACK_FRAME, 0},
-    {1269, Frame, 88, 14, 6, 20, "", CTL_BLACK_FRAME, 0},
-    {1270, Frame, 96, 14, 6, 20, "", CTL_BLACK_FRAME, 0},
-    {1263, BitmapButton, 111, 12, 23, 19, "Count-down", 0, 0},
+    {LEVEL_METER[0], Frame, 72, 14, 6, 20, "", CTL_BLACK_FRAME, 0},
+    {LEVEL_METER[1], Frame, 80, 14, 6, 20, "", CTL_BLACK_FRAME, 0},
+    {LEVEL_METER[2], Frame, 88, 14, 6, 20, "", CTL_BLACK_FRAME, 0},
+    {LEVEL_METER[3], Frame, 96, 14, 6, 20, "", CTL_BLACK_FRAME, 0},
+    {COUNTDOWN_BUTTON, BitmapButton, 111, 12, 23, 19, "Count-down", 0, 0},
 
     // Sound editor, clear, copy and paste of tracks and patterns.
-    {1118, BitmapButton, 7, 66, 20, 18, "Sound editor", 0, 0},
-    {1117, BitmapButton, 32, 66, 20, 18, "Clear track", 0, 0},
-    {1115, BitmapButton, 53, 66, 20, 18, "Copy track", 0, 0},
-    {1116, BitmapButton, 74, 66, 20, 18, "Paste track", 0, 0},
-    {1119, BitmapButton, 95, 66, 20, 18, "Copy pattern", 0, 0},
-    {1120, BitmapButton, 116, 66, 20, 18, "Paste pattern", 0, 0},
-    {1242, Static, 7, 87, 130, 11, "No note or command...", 0, 0},
+    {BUTTON_SOUND_EDITOR, BitmapButton, 7, 66, 20, 18, "Sound editor", 0, 0},
+    {BUTTON_CLEAR_TRACK, BitmapButton, 32, 66, 20, 18, "Clear track", 0, 0},
+    {BUTTON_COPY_TRACK, BitmapButton, 53, 66, 20, 18, "Copy track", 0, 0},
+    {BUTTON_PASTE_TRACK, BitmapButton, 74, 66, 20, 18, "Paste track", 0, 0},
+    {BUTTON_COPY_PATTERN, BitmapButton, 95, 66, 20, 18, "Copy pattern", 0, 0},
+    {BUTTON_PASTE_PATTERN, BitmapButton, 116, 66, 20, 18, "Paste pattern", 0, 0},
+    {STATUS_LINE, Static, 7, 87, 130, 11, "No note or command...", 0, 0},
 
     // Song information: the texts and their scroll bars.
-    {1082, Static, 10, 106, 78, 8, "Song size xxx patterns.", 0, 0},
-    {1081, Static, 10, 114, 78, 8, "Song position xxx.", 0, 0},
-    {1113, Static, 10, 123, 78, 8, "Tempo xxx.", 0, 0},
-    {1274, Static, 10, 132, 78, 8, "Cursor Step xxx.", 0, 0},
-    {1275, Static, 10, 141, 78, 8, "Metronome Step xxx.", 0, 0},
-    {1276, Static, 10, 149, 78, 8, "Countdown Start xxx.", 0, 0},
-    {1238, ScrollBarH, 89, 106, 44, 8, "", 0, 0},
-    {1237, ScrollBarH, 89, 115, 44, 8, "", 0, 0},
-    {1236, ScrollBarH, 89, 124, 44, 8, "", 0, 0},
-    {1239, ScrollBarH, 89, 133, 44, 8, "", 0, 0},
-    {1241, ScrollBarH, 89, 142, 44, 8, "", 0, 0},
-    {1243, ScrollBarH, 89, 151, 44, 8, "", 0, 0},
+    {SONG_SIZE_TEXT, Static, 10, 106, 78, 8, "Song size xxx patterns.", 0, 0},
+    {SONG_POSITION_TEXT, Static, 10, 114, 78, 8, "Song position xxx.", 0, 0},
+    {TEMPO_TEXT, Static, 10, 123, 78, 8, "Tempo xxx.", 0, 0},
+    {CURSOR_STEP_TEXT, Static, 10, 132, 78, 8, "Cursor Step xxx.", 0, 0},
+    {METRONOME_STEP_TEXT, Static, 10, 141, 78, 8, "Metronome Step xxx.", 0, 0},
+    {COUNTDOWN_TEXT, Static, 10, 149, 78, 8, "Countdown Start xxx.", 0, 0},
+    {SCROLL_SONG_SIZE, ScrollBarH, 89, 106, 44, 8, "", 0, 0},
+    {SCROLL_POSITION, ScrollBarH, 89, 115, 44, 8, "", 0, 0},
+    {SCROLL_TEMPO, ScrollBarH, 89, 124, 44, 8, "", 0, 0},
+    {SCROLL_CURSOR_STEP, ScrollBarH, 89, 133, 44, 8, "", 0, 0},
+    {SCROLL_METRONOME_STEP, ScrollBarH, 89, 142, 44, 8, "", 0, 0},
+    {SCROLL_COUNTDOWN, ScrollBarH, 89, 151, 44, 8, "", 0, 0},
 
     // Pattern view: row numbers, then per channel the track list, the mute button and the rows
     // above, at and below the cursor.
-    {1102, Static, 143, 30, 9, 87, "", 0, 0},
-    {1231, ComboBox, 154, 10, 19, 120, "", TRACK_LIST, 0},
-    {1257, BitmapButton, 174, 10, 14, 10, "Channel 1", 0, 0},
-    {1050, Static, 155, 29, 32, 36, "", PATTERN_BOX, 0},
-    {1051, Static, 155, 68, 32, 12, "", CTL_CENTRED, 0},
-    {1052, Static, 155, 83, 32, 36, "", PATTERN_BOX, 0},
-    {1232, ComboBox, 190, 10, 19, 120, "", TRACK_LIST, 0},
-    {1258, BitmapButton, 210, 10, 14, 10, "Channel 2", 0, 0},
-    {1053, Static, 191, 29, 32, 36, "", PATTERN_BOX, 0},
-    {1059, Static, 191, 68, 32, 12, "", CTL_CENTRED, 0},
-    {1056, Static, 191, 83, 32, 36, "", PATTERN_BOX, 0},
-    {1233, ComboBox, 226, 10, 19, 120, "", TRACK_LIST, 0},
-    {1259, BitmapButton, 246, 10, 14, 10, "Channel 3", 0, 0},
-    {1054, Static, 226, 29, 32, 36, "", PATTERN_BOX, 0},
-    {1060, Static, 226, 68, 32, 12, "", CTL_CENTRED, 0},
-    {1057, Static, 226, 83, 32, 36, "", PATTERN_BOX, 0},
-    {1234, ComboBox, 261, 10, 19, 120, "", TRACK_LIST, 0},
-    {1260, BitmapButton, 281, 10, 14, 10, "Channel 4", 0, 0},
-    {1055, Static, 261, 29, 32, 36, "", PATTERN_BOX, 0},
-    {1061, Static, 261, 68, 32, 12, "", CTL_CENTRED, 0},
-    {1058, Static, 261, 83, 32, 36, "", PATTERN_BOX, 0},
+    {ROW_NUMBERS, Static, 143, 30, 9, 87, "", 0, 0},
+    {TRACK_SELECTOR[0], ComboBox, 154, 10, 19, 120, "", TRACK_LIST, 0},
+    {MUTE_BUTTON[0], BitmapButton, 174, 10, 14, 10, "Channel 1", 0, 0},
+    {UPPER_BOX[0], Static, 155, 29, 32, 36, "", PATTERN_BOX, 0},
+    {CURSOR_BOX[0], Static, 155, 68, 32, 12, "", CTL_CENTRED, 0},
+    {LOWER_BOX[0], Static, 155, 83, 32, 36, "", PATTERN_BOX, 0},
+    {TRACK_SELECTOR[1], ComboBox, 190, 10, 19, 120, "", TRACK_LIST, 0},
+    {MUTE_BUTTON[1], BitmapButton, 210, 10, 14, 10, "Channel 2", 0, 0},
+    {UPPER_BOX[1], Static, 191, 29, 32, 36, "", PATTERN_BOX, 0},
+    {CURSOR_BOX[1], Static, 191, 68, 32, 12, "", CTL_CENTRED, 0},
+    {LOWER_BOX[1], Static, 191, 83, 32, 36, "", PATTERN_BOX, 0},
+    {TRACK_SELECTOR[2], ComboBox, 226, 10, 19, 120, "", TRACK_LIST, 0},
+    {MUTE_BUTTON[2], BitmapButton, 246, 10, 14, 10, "Channel 3", 0, 0},
+    {UPPER_BOX[2], Static, 226, 29, 32, 36, "", PATTERN_BOX, 0},
+    {CURSOR_BOX[2], Static, 226, 68, 32, 12, "", CTL_CENTRED, 0},
+    {LOWER_BOX[2], Static, 226, 83, 32, 36, "", PATTERN_BOX, 0},
+    {TRACK_SELECTOR[3], ComboBox, 261, 10, 19, 120, "", TRACK_LIST, 0},
+    {MUTE_BUTTON[3], BitmapButton, 281, 10, 14, 10, "Channel 4", 0, 0},
+    {UPPER_BOX[3], Static, 261, 29, 32, 36, "", PATTERN_BOX, 0},
+    {CURSOR_BOX[3], Static, 261, 68, 32, 12, "", CTL_CENTRED, 0},
+    {LOWER_BOX[3], Static, 261, 83, 32, 36, "", PATTERN_BOX, 0},
 
     // Current instrument, transport and mode buttons.
     {NO, Static, 146, 128, 58, 8, "Current Intrument", 0, 0},
-    {1240, ComboBox, 206, 126, 87, 100, "", CTL_COMBO_EDITABLE, 0},
-    {1089, BitmapButton, 155, 143, 20, 12, "Record", 0, 0},
-    {1088, BitmapButton, 176, 143, 20, 12, "Stop", 0, 0},
-    {1087, BitmapButton, 197, 143, 20, 12, "Play song", 0, 0},
-    {1111, BitmapButton, 218, 143, 20, 12, "Play pattern", 0, 0},
-    {1272, BitmapButton, 244, 143, 16, 12, "Song looping", 0, 0},
-    {1261, BitmapButton, 261, 143, 16, 12, "Lower", 0, 0},
-    {1262, BitmapButton, 278, 143, 16, 12, "Tick", 0, 0},
+    {INSTRUMENT_SELECTOR, ComboBox, 206, 126, 87, 100, "", CTL_COMBO_EDITABLE, 0},
+    {BUTTON_RECORD, BitmapButton, 155, 143, 20, 12, "Record", 0, 0},
+    {BUTTON_STOP, BitmapButton, 176, 143, 20, 12, "Stop", 0, 0},
+    {BUTTON_PLAY_SONG, BitmapButton, 197, 143, 20, 12, "Play song", 0, 0},
+    {BUTTON_PLAY_PATTERN, BitmapButton, 218, 143, 20, 12, "Play pattern", 0, 0},
+    {BUTTON_LOOP, BitmapButton, 244, 143, 16, 12, "Song looping", 0, 0},
+    {BUTTON_OCTAVE, BitmapButton, 261, 143, 16, 12, "Lower", 0, 0},
+    {BUTTON_METRONOME, BitmapButton, 278, 143, 16, 12, "Tick", 0, 0},
 };
 
 } // namespace
 
 extern constexpr DialogTemplate MAIN_DIALOG = {
-    .id = DIALOG_MAIN,
+    .id = MAIN_WINDOW,
     .caption = "Music Editing System.",
     .width = 307,
     .height = 168,

@@ -2,25 +2,20 @@
 // (control id, kind, rectangle in dialog units, text, style, image), from which the Qt layer
 // builds the widgets. Rectangles are converted to pixels with resources/dialog_units.h.
 //
-// Sections: resource ids | controls | dialogs | menus | lookup.
+// Sections: controls | dialogs | menus | lookup.
 //
 // Threads: the tables are constant and may be read from any thread.
 #pragma once
 
 #include <cstdint>
 
-// --------------------------------------------------------------------------- resource ids
+// ------------------------------------------------------------------------------- controls
 
-constexpr int DIALOG_SOUND_EDITOR = 101; // modal sound editor
-constexpr int DIALOG_ABOUT = 102;        // modeless About box
-constexpr int DIALOG_MAIN = 105;         // modeless main window
-constexpr int MENU_MAIN = 106;           // menu bar of the main window
+// The ids of the dialogs, the menu, the controls and the bitmaps are in resources/resource_ids.h.
 
 // Id of a control that no code addresses (labels, frames, decoration). Never unique, never found
 // by FindControl.
 constexpr int CONTROL_NO_ID = -1;
-
-// ------------------------------------------------------------------------------- controls
 
 enum class ControlKind : uint8_t {
     Static,       // text label; left-aligned unless CTL_CENTRED; multi-line text keeps its '\n'

@@ -1,6 +1,7 @@
 // Menu 106: the menu bar of the main window, three popups.
 
 #include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 #include <iterator>
 
@@ -11,20 +12,24 @@ using enum MenuItemKind;
 constexpr MenuItem SEPARATOR = {Separator, 0, "", nullptr, 0};
 
 constexpr MenuItem PROGRAM_ITEMS[] = {
-    {Command, 1211, "Sound Editor", nullptr, 0},  SEPARATOR,
-    {Command, 1203, "New Song", nullptr, 0},      SEPARATOR,
-    {Command, 1206, "Save Song", nullptr, 0},     {Command, 1207, "Load Song", nullptr, 0},
-    {Command, 1208, "Export WAV...", nullptr, 0}, SEPARATOR,
-    {Command, 1201, "Quit", nullptr, 0},
+    {Command, CMD_SOUND_EDITOR, "Sound Editor", nullptr, 0},
+    SEPARATOR,
+    {Command, CMD_NEW_SONG, "New Song", nullptr, 0},
+    SEPARATOR,
+    {Command, CMD_SAVE_SONG, "Save Song", nullptr, 0},
+    {Command, CMD_LOAD_SONG, "Load Song", nullptr, 0},
+    {Command, CMD_EXPORT_WAV, "Export WAV...", nullptr, 0},
+    SEPARATOR,
+    {Command, CMD_QUIT, "Quit", nullptr, 0},
 };
 
 constexpr MenuItem SAMPLES_ITEMS[] = {
-    {Command, 1216, "Save Samples", nullptr, 0},
-    {Command, 1217, "Load Samples", nullptr, 0},
+    {Command, CMD_SAVE_SAMPLES, "Save Samples", nullptr, 0},
+    {Command, CMD_LOAD_SAMPLES, "Load Samples", nullptr, 0},
 };
 
 constexpr MenuItem ABOUT_ITEMS[] = {
-    {Command, 1218, "About", nullptr, 0},
+    {Command, CMD_ABOUT, "About", nullptr, 0},
 };
 
 constexpr MenuItem POPUPS[] = {

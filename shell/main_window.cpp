@@ -5,7 +5,6 @@
 #include "files/sound_bank_file.h"
 #include "files/wav_export.h"
 #include "platform/voices.h"
-#include "resources/dialog_template.h"
 #include "shell/pattern_view.h"
 #include "shell/settings_file.h"
 #include "shell/sound_editor_window.h"
@@ -361,7 +360,7 @@ void MainWindow::OnInit() {
     p.SetControlImage(MAIN_WINDOW, BUTTON_PASTE_TRACK, BITMAP_PASTE_TRACK);
     // The count-down display shows its blank face until the first count-down, rather than an
     // empty button.
-    p.SetControlImage(MAIN_WINDOW, COUNTDOWN_BUTTON, COUNTDOWN_BITMAP_BASE - 1);
+    p.SetControlImage(MAIN_WINDOW, COUNTDOWN_BUTTON, BITMAP_COUNTDOWN_BLANK);
 
     const uint8_t empty[TRACK_BYTES] = {};
     for (int t = 0; t < TRACK_COUNT; ++t) WriteTrackBytes(t, empty);

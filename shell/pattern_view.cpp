@@ -41,25 +41,25 @@ struct ToolTip {
 
 // The metronome hint ends with a superscript two in UTF-8.
 constexpr ToolTip kToolTips[] = {
-    {1263, "CountDown Status."},
-    {1089, "Toggles Record ON/OFF. <SPACE>"},
-    {1088, "Stops Music when playing. <ENTER>"},
-    {1087, "Starts Music playing. <ENTER>"},
-    {1111, "Starts Pattern playing. <BACK SPACE>"},
-    {1261, "Toggles Between Octaves. <TAB>"},
-    {1262, "Toggles Metronome ON/OFF. <\xC2\xB2>"},
-    {1257, "Toggles Channel 1 output ON/OFF. <F5>"},
-    {1258, "Toggles Channel 2 output ON/OFF. <F6>"},
-    {1259, "Toggles Channel 3 output ON/OFF. <F7>"},
-    {1260, "Toggles Channel 4 output ON/OFF. <F8>"},
-    {1117, "Clear Current Track. <>"},
-    {1115, "Copy Current Track to Memory. <Ctrl-C>"},
-    {1116, "Paste Memory to Current Track. <Ctrl-V>"},
-    {1118, "Goto Instrument Creation Window. <>"},
-    {1272, "Song looping on/off. <>"},
-    {1240, "Currently used Instrument."},
-    {1119, "Copy Current Pattern Data to Memory. <Shift-C>"},
-    {1120, "Paste Memory Data to Current Pattern. <Shift-V>"},
+    {COUNTDOWN_BUTTON, "CountDown Status."},
+    {BUTTON_RECORD, "Toggles Record ON/OFF. <SPACE>"},
+    {BUTTON_STOP, "Stops Music when playing. <ENTER>"},
+    {BUTTON_PLAY_SONG, "Starts Music playing. <ENTER>"},
+    {BUTTON_PLAY_PATTERN, "Starts Pattern playing. <BACK SPACE>"},
+    {BUTTON_OCTAVE, "Toggles Between Octaves. <TAB>"},
+    {BUTTON_METRONOME, "Toggles Metronome ON/OFF. <\xC2\xB2>"},
+    {MUTE_BUTTON[0], "Toggles Channel 1 output ON/OFF. <F5>"},
+    {MUTE_BUTTON[1], "Toggles Channel 2 output ON/OFF. <F6>"},
+    {MUTE_BUTTON[2], "Toggles Channel 3 output ON/OFF. <F7>"},
+    {MUTE_BUTTON[3], "Toggles Channel 4 output ON/OFF. <F8>"},
+    {BUTTON_CLEAR_TRACK, "Clear Current Track. <>"},
+    {BUTTON_COPY_TRACK, "Copy Current Track to Memory. <Ctrl-C>"},
+    {BUTTON_PASTE_TRACK, "Paste Memory to Current Track. <Ctrl-V>"},
+    {BUTTON_SOUND_EDITOR, "Goto Instrument Creation Window. <>"},
+    {BUTTON_LOOP, "Song looping on/off. <>"},
+    {INSTRUMENT_SELECTOR, "Currently used Instrument."},
+    {BUTTON_COPY_PATTERN, "Copy Current Pattern Data to Memory. <Shift-C>"},
+    {BUTTON_PASTE_PATTERN, "Paste Memory Data to Current Pattern. <Shift-V>"},
     {0, " "}, // the table's last entry names no control and is skipped
 };
 
@@ -199,12 +199,12 @@ void ShowMuteButtons(int id) {
 }
 
 void ShowOctaveButton() {
-    desktop().SetControlImage(MAIN_WINDOW, OCTAVE_BUTTON,
+    desktop().SetControlImage(MAIN_WINDOW, BUTTON_OCTAVE,
                               settings.octave_shift ? BITMAP_OCTAVE_LOW : BITMAP_OCTAVE_HIGH);
 }
 
 void ShowMetronomeButton() {
-    desktop().SetControlImage(MAIN_WINDOW, METRONOME_BUTTON,
+    desktop().SetControlImage(MAIN_WINDOW, BUTTON_METRONOME,
                               play.metronome_enabled.load(kRelaxed) ? BITMAP_METRONOME_ON
                                                                     : BITMAP_METRONOME_OFF);
 }

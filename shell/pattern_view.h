@@ -8,46 +8,18 @@
 #pragma once
 
 #include "platform/desktop.h"
+#include "resources/resource_ids.h"
 #include "song/song_model.h"
 
 #include <array>
+#include <iterator>
 #include <string>
 
 // ------------------------------------------------------------------------- control ids
-constexpr int UPPER_BOX[CHANNEL_COUNT] = {1050, 1053, 1054, 1055};  // rows r-4 .. r-1
-constexpr int CURSOR_BOX[CHANNEL_COUNT] = {1051, 1059, 1060, 1061}; // row r
-constexpr int LOWER_BOX[CHANNEL_COUNT] = {1052, 1056, 1057, 1058};  // rows r+1 .. r+4
-constexpr int TRACK_SELECTOR[CHANNEL_COUNT] = {1231, 1232, 1233, 1234};
-constexpr int MUTE_BUTTON[CHANNEL_COUNT] = {1257, 1258, 1259, 1260};
-constexpr int LEVEL_METER[CHANNEL_COUNT] = {1267, 1268, 1269, 1270};
-constexpr int ROW_NUMBERS = 1102;
-constexpr int SONG_POSITION_TEXT = 1081;
-constexpr int SONG_SIZE_TEXT = 1082; // also where the keyboard focus is parked
-constexpr int INSTRUMENT_SELECTOR = 1240;
-constexpr int STATUS_LINE = 1242;
-constexpr int OCTAVE_BUTTON = 1261;
-constexpr int METRONOME_BUTTON = 1262;
-
-// ------------------------------------------------------------------------------ bitmaps
-constexpr int BITMAP_PLAY_SONG = 111;
-constexpr int BITMAP_STOP = 112;
-constexpr int BITMAP_PLAY_PATTERN = 113;
-constexpr int BITMAP_RECORD_OFF = 114;
-constexpr int BITMAP_RECORD_ON = 115;
-constexpr int BITMAP_COPY_TRACK = 116;
-constexpr int BITMAP_CLEAR_TRACK = 117;
-constexpr int BITMAP_PASTE_TRACK = 118;
-constexpr int BITMAP_SPEAKER_ON = 119;
-constexpr int BITMAP_SPEAKER_OFF = 120;
-constexpr int BITMAP_OCTAVE_LOW = 121;
-constexpr int BITMAP_OCTAVE_HIGH = 122;
-constexpr int BITMAP_METRONOME_ON = 123;
-constexpr int BITMAP_METRONOME_OFF = 124;
-constexpr int BITMAP_SOUND_EDITOR = 125;
-constexpr int BITMAP_LOOP_ON = 133;
-constexpr int BITMAP_LOOP_OFF = 134;
-constexpr int BITMAP_COPY_PATTERN = 141;
-constexpr int BITMAP_PASTE_PATTERN = 142;
+// The pattern view's controls in resources/resource_ids.h come one per channel.
+static_assert(std::size(UPPER_BOX) == CHANNEL_COUNT && std::size(CURSOR_BOX) == CHANNEL_COUNT &&
+              std::size(LOWER_BOX) == CHANNEL_COUNT && std::size(TRACK_SELECTOR) == CHANNEL_COUNT &&
+              std::size(MUTE_BUTTON) == CHANNEL_COUNT && std::size(LEVEL_METER) == CHANNEL_COUNT);
 
 // ------------------------------------------------------------------------------ colours
 constexpr Rgb HIGHLIGHT_BACKGROUND = 0xFFFFFF; // statics of the cursor's channel
@@ -88,7 +60,7 @@ void SelectEntries(const int trackNumbers[CHANNEL_COUNT], int instrument);
 // FillSelectors / SelectEntries with the tracks of `current_position` and `current_instrument`.
 void FillCurrentSelectors();
 void SelectCurrentEntries();
-// For id 1257..1260 toggles that channel's mute flag; then shows each mute button's image.
+// For a MUTE_BUTTON id toggles that channel's mute flag; then shows each mute button's image.
 void ShowMuteButtons(int id);
 void ShowOctaveButton();
 void ShowMetronomeButton();

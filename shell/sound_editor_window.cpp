@@ -1,6 +1,5 @@
 #include "shell/sound_editor_window.h"
 
-#include "resources/dialog_template.h"
 #include "shell/pattern_view.h"
 #include "song/song_model.h"
 #include "sound/audio_output.h"

@@ -9,34 +9,12 @@
 #pragma once
 
 #include "platform/desktop.h"
+#include "resources/resource_ids.h"
 #include "sound/instrument_bank.h"
 #include "sound/sound_engine.h"
 
 #include <array>
 #include <string>
-
-// ------------------------------------------------------------------------------ control ids
-constexpr int EDITOR_INSTRUMENT_LIST = 1118; // combo box; its edit field holds the name
-constexpr int EDITOR_INIT_VOLUME_BAR = 1121;
-constexpr int EDITOR_FADE_BAR = 1122;
-constexpr int EDITOR_INIT_VOLUME_TEXT = 1123;
-constexpr int EDITOR_FADE_TEXT = 1124;
-constexpr int EDITOR_LENGTH_BAR = 1125;
-constexpr int EDITOR_USE_LENGTH = 1126;
-constexpr int EDITOR_LENGTH_TEXT = 1127;
-constexpr int EDITOR_PERIOD_TEXT = 1128;
-constexpr int EDITOR_PITCH_BEND_TEXT = 1129;
-constexpr int EDITOR_PERIOD_BAR = 1130;
-constexpr int EDITOR_PITCH_BEND_BAR = 1131;
-constexpr int EDITOR_DISPLAY = 1132; // the waveform display
-constexpr int EDITOR_PLAY = 1138;
-constexpr int EDITOR_STOP = 1139;
-constexpr int EDITOR_SOUND_TYPE_1 = 1212; // radio buttons 1212..1215: sound types 0..3
-constexpr int EDITOR_TEST_FREQUENCY = 1218;
-constexpr int EDITOR_WAVEFORM_BAR = 1219;
-constexpr int EDITOR_WAVEFORM_TEXT = 1220;
-constexpr int EDITOR_WAVEFORM_TYPE_LIST = 1221;
-constexpr int EDITOR_WAVEFORM_TYPE_GROUP = 1222;
 
 // ------------------------------------------------------------------------- waveform display
 constexpr Rgb DISPLAY_BACKGROUND = 0x000000;

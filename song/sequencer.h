@@ -6,14 +6,13 @@
 // atomics that the UI applies on its next pass (ApplyTickRequests).
 #pragma once
 
+#include "resources/resource_ids.h"
+
 #include <cstdint>
 
-constexpr int WARMUP_TICKS = 10;           // ticks that keep playback stopped after start-up
-constexpr int WARMUP_AFTER_FILE = 5;       // value set after a song save or load
-constexpr int MAIN_WINDOW = 105;           // the main window's dialog id
-constexpr int COUNTDOWN_BUTTON = 1263;     // the count-down display
-constexpr int COUNTDOWN_BITMAP_BASE = 132; // count-down n (1..6) shows bitmap 132 - n
-constexpr int LEVEL_LOW = 1500;            // a meter at most this rises by LEVEL_RISE_LOW on a note
+constexpr int WARMUP_TICKS = 10;     // ticks that keep playback stopped after start-up
+constexpr int WARMUP_AFTER_FILE = 5; // value set after a song save or load
+constexpr int LEVEL_LOW = 1500;      // a meter at most this rises by LEVEL_RISE_LOW on a note
 constexpr int LEVEL_RISE_LOW = 2045;
 constexpr int LEVEL_RISE_HIGH = 800;
 

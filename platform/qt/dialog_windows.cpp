@@ -7,6 +7,8 @@
 
 #include "platform/qt/dialog_windows.h"
 
+#include "resources/resource_ids.h"
+
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -5,7 +5,7 @@
 #include "platform/qt/keys.h"
 
 #include "platform/qt/dialog_windows.h"
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -101,7 +101,7 @@ bool TakesPolledKeys(const QWindow* window) {
         if (top->windowHandle() != window) continue;
         const auto* dialog = dynamic_cast<const DialogWindow*>(top);
         return dialog && !dialog->ended &&
-               (dialog->id() == DIALOG_MAIN || dialog->id() == DIALOG_SOUND_EDITOR);
+               (dialog->id() == MAIN_WINDOW || dialog->id() == DIALOG_SOUND_EDITOR);
     }
     return false;
 }

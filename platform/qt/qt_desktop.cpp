@@ -9,6 +9,7 @@
 #include "platform/qt/dialog_windows.h"
 #include "platform/qt/keys.h"
 #include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 #include <QApplication>
 #include <QDir>
@@ -79,7 +80,7 @@ QtDesktop::QtDesktop() : keys_(std::make_unique<qtplatform::KeyFilter>()) {
     qApp->installEventFilter(keys_.get());
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128}) {
-        const QPixmap pixmap = qtplatform::RenderBitmap("icon", QSize(size, size), 1.0);
+        const QPixmap pixmap = qtplatform::RenderBitmap(BITMAP_ICON, QSize(size, size), 1.0);
         if (!pixmap.isNull()) icon.addPixmap(pixmap);
     }
     if (!icon.isNull()) QApplication::setWindowIcon(icon);
@@ -126,7 +127,7 @@ DialogWindow* QtDesktop::Build(int dialog, DialogEvents* events, bool modal) {
     const DialogTemplate* tmpl = FindDialogTemplate(dialog);
     if (!tmpl) return nullptr;
     // Every dialog but the main window belongs to the main window (centred over it).
-    QWidget* parent = dialog == DIALOG_MAIN ? nullptr : Find(DIALOG_MAIN);
+    QWidget* parent = dialog == MAIN_WINDOW ? nullptr : Find(MAIN_WINDOW);
     auto* window = new DialogWindow(this, *tmpl, events, parent, modal);
     windows_.push_back(window);
     window->Send([](DialogEvents& e) { e.OnInit(); });
@@ -187,26 +188,26 @@ bool QtDesktop::MessageBox(const std::string& text, const std::string& caption, 
     const QMessageBox::StandardButtons buttons =
         style == MB_ERROR_OK ? QMessageBox::Ok : QMessageBox::Ok | QMessageBox::Cancel;
     QMessageBox box(icon, qtplatform::ToQString(caption), qtplatform::ToQString(text), buttons,
-                    Find(DIALOG_MAIN));
+                    Find(MAIN_WINDOW));
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
 }
 
 std::string QtDesktop::OpenFileDialog(const std::string& title, const std::string& description,
                                       const std::string& pattern, const std::string& folder) {
-    return RunFileDialog(Find(DIALOG_MAIN), false, title, description, pattern, folder);
+    return RunFileDialog(Find(MAIN_WINDOW), false, title, description, pattern, folder);
 }
 
 std::string QtDesktop::SaveFileDialog(const std::string& title, const std::string& description,
                                       const std::string& pattern, const std::string& folder) {
-    return RunFileDialog(Find(DIALOG_MAIN), true, title, description, pattern, folder);
+    return RunFileDialog(Find(MAIN_WINDOW), true, title, description, pattern, folder);
 }
 
 // ---- progress
 
 bool QtDesktop::ShowProgress(const std::string& title, const std::string& text, int percent) {
     if (!progress_) {
-        progress_ = new QProgressDialog(Find(DIALOG_MAIN));
+        progress_ = new QProgressDialog(Find(MAIN_WINDOW));
         progress_->setWindowModality(Qt::ApplicationModal);
         progress_->setMinimumDuration(0);
         progress_->setAutoReset(false);

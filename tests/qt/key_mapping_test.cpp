@@ -3,7 +3,7 @@
 // reported under the virtual-key code the note entry reads and under no other; a tap between
 // two polls is reported once; keys count only while a window of the program has the focus.
 #include "platform/qt/qt_desktop.h"
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 #include "song/note_entry.h"
 
 #include <QApplication>
@@ -29,12 +29,12 @@ struct KeyEvent {
 class KeyMapping : public ::testing::Test {
   protected:
     void SetUp() override {
-        qt.CreateDialog(DIALOG_MAIN, &events);
-        window = qt.DialogWidget(DIALOG_MAIN);
+        qt.CreateDialog(MAIN_WINDOW, &events);
+        window = qt.DialogWidget(MAIN_WINDOW);
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-        qt.SetFocus(DIALOG_MAIN, 1082);
-        parked = qt.ControlWidget(DIALOG_MAIN, 1082);
+        qt.SetFocus(MAIN_WINDOW, 1082);
+        parked = qt.ControlWidget(MAIN_WINDOW, 1082);
         ASSERT_EQ(QApplication::focusWidget(), parked);
     }
 

@@ -3,7 +3,7 @@
 // heard at its pitch in the mix of OpenAL's loopback device.
 #include "platform/openal/loopback_voices.h"
 #include "platform/qt/qt_desktop.h"
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 #include "shell/main_window.h"
 #include "shell/program.h"
 #include "shell/settings_file.h"
@@ -47,7 +47,7 @@ TEST(MidiLoopback, InjectedNoteOnIsHeardAtItsPitch) {
     }
     current_instrument = 0;
     StartAudio();
-    desktop().CreateDialog(DIALOG_MAIN, &main_window());
+    desktop().CreateDialog(MAIN_WINDOW, &main_window());
     qt.OpenMidiInput(&main_window()); // no port here; injected bytes reach the window anyway
 
     // Key 57 enters note 10 ("A-2"), key 69 note 22 ("A-3").

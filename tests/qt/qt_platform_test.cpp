@@ -5,6 +5,7 @@
 #include "platform/fake_platform.h"
 #include "platform/qt/qt_desktop.h"
 #include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 #include "shell/main_window.h"
 #include "shell/pattern_view.h"
 #include "shell/settings_file.h"
@@ -62,9 +63,9 @@ class Recorder : public DialogEvents {
 
 class QtPlatformTest : public ::testing::Test {
   protected:
-    void SetUp() override { qt.CreateDialog(DIALOG_MAIN, &events); }
+    void SetUp() override { qt.CreateDialog(MAIN_WINDOW, &events); }
     template <typename T> T* Control(int id) {
-        return qobject_cast<T*>(qt.ControlWidget(DIALOG_MAIN, id));
+        return qobject_cast<T*>(qt.ControlWidget(MAIN_WINDOW, id));
     }
     // The rectangle of a part of a scroll bar as the style draws it.
     static QRect ScrollPart(QScrollBar* bar, QStyle::SubControl part) {
@@ -111,7 +112,7 @@ TEST_F(QtPlatformTest, ButtonsAndMenuItemsSendTheirCommands) {
     QTest::mouseClick(play, Qt::LeftButton);
     ASSERT_EQ(events.log.back(), "command 1087 0");
 
-    auto* bar = qt.DialogWidget(DIALOG_MAIN)->findChild<QMenuBar*>();
+    auto* bar = qt.DialogWidget(MAIN_WINDOW)->findChild<QMenuBar*>();
     ASSERT_NE(bar, nullptr);
     std::vector<std::string> items;
     QAction* quit = nullptr;
@@ -129,8 +130,8 @@ TEST_F(QtPlatformTest, ButtonsAndMenuItemsSendTheirCommands) {
 }
 
 TEST_F(QtPlatformTest, ScrollBarReportsStepsDragAndReleaseAndMovesOnlyWhenSet) {
-    qt.SetScrollRange(DIALOG_MAIN, 1236, 2, 26);
-    qt.SetScrollPosition(DIALOG_MAIN, 1236, 10);
+    qt.SetScrollRange(MAIN_WINDOW, 1236, 2, 26);
+    qt.SetScrollPosition(MAIN_WINDOW, 1236, 10);
     auto* bar = Control<QScrollBar>(1236);
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->value(), 10);
@@ -164,11 +165,11 @@ TEST_F(QtPlatformTest, ComboKeepsTheOrderOfAddingAndReportsChosenThenClosed) {
     auto* combo = Control<QComboBox>(1231);
     ASSERT_NE(combo, nullptr);
     for (int k = 31; k >= 0; --k) // in reverse: no sorting may undo it
-        qt.ComboAdd(DIALOG_MAIN, 1231, (k < 10 ? "0" : "") + std::to_string(k));
-    EXPECT_EQ(qt.ComboSelection(DIALOG_MAIN, 1231), -1);
+        qt.ComboAdd(MAIN_WINDOW, 1231, (k < 10 ? "0" : "") + std::to_string(k));
+    EXPECT_EQ(qt.ComboSelection(MAIN_WINDOW, 1231), -1);
     EXPECT_EQ(combo->itemText(0), "31");
-    qt.ComboSelect(DIALOG_MAIN, 1231, 3);
-    EXPECT_EQ(qt.ComboSelection(DIALOG_MAIN, 1231), 3);
+    qt.ComboSelect(MAIN_WINDOW, 1231, 3);
+    EXPECT_EQ(qt.ComboSelection(MAIN_WINDOW, 1231), 3);
     EXPECT_EQ(events.log.size(), 1u); // selecting from code reports nothing
 
     // The user opens the list, moves to entry 5 and confirms it.
@@ -177,47 +178,47 @@ TEST_F(QtPlatformTest, ComboKeepsTheOrderOfAddingAndReportsChosenThenClosed) {
     list->setCurrentIndex(combo->model()->index(5, 0));
     QTest::keyClick(list, Qt::Key_Return);
     QApplication::processEvents();
-    EXPECT_EQ(qt.ComboSelection(DIALOG_MAIN, 1231), 5);
+    EXPECT_EQ(qt.ComboSelection(MAIN_WINDOW, 1231), 5);
     ASSERT_GE(events.log.size(), 3u);
     EXPECT_EQ(events.log[events.log.size() - 2], "command 1231 9");
     EXPECT_EQ(events.log.back(), "command 1231 8");
 
-    qt.ComboReset(DIALOG_MAIN, 1231);
+    qt.ComboReset(MAIN_WINDOW, 1231);
     EXPECT_EQ(combo->count(), 0);
-    EXPECT_EQ(qt.ComboSelection(DIALOG_MAIN, 1231), -1);
+    EXPECT_EQ(qt.ComboSelection(MAIN_WINDOW, 1231), -1);
 }
 
 TEST_F(QtPlatformTest, ControlsKeepTextColoursImagesAndPaintedRows) {
-    qt.SetControlText(DIALOG_MAIN, 1050, "C-3 01\nD#4 02\n--- --");
-    EXPECT_EQ(qt.GetControlText(DIALOG_MAIN, 1050), "C-3 01\nD#4 02\n--- --");
+    qt.SetControlText(MAIN_WINDOW, 1050, "C-3 01\nD#4 02\n--- --");
+    EXPECT_EQ(qt.GetControlText(MAIN_WINDOW, 1050), "C-3 01\nD#4 02\n--- --");
     EXPECT_EQ(Control<QLabel>(1050)->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
-    qt.SetControlText(DIALOG_MAIN, 1242, "Toggles Metronome ON/OFF. <\xC2\xB2>");
-    EXPECT_EQ(qt.GetControlText(DIALOG_MAIN, 1242), "Toggles Metronome ON/OFF. <\xC2\xB2>");
-    EXPECT_EQ(qt.GetControlText(DIALOG_MAIN, 4242), ""); // no such control: nothing happens
+    qt.SetControlText(MAIN_WINDOW, 1242, "Toggles Metronome ON/OFF. <\xC2\xB2>");
+    EXPECT_EQ(qt.GetControlText(MAIN_WINDOW, 1242), "Toggles Metronome ON/OFF. <\xC2\xB2>");
+    EXPECT_EQ(qt.GetControlText(MAIN_WINDOW, 4242), ""); // no such control: nothing happens
 
-    qt.SetControlColors(DIALOG_MAIN, 1051, 0x006400, 0xFFFFFF);
+    qt.SetControlColors(MAIN_WINDOW, 1051, 0x006400, 0xFFFFFF);
     QLabel* row = Control<QLabel>(1051);
     EXPECT_EQ(row->palette().color(QPalette::WindowText), QColor(0, 100, 0));
     EXPECT_EQ(row->palette().color(QPalette::Window), QColor(255, 255, 255));
     EXPECT_EQ(row->grab().toImage().pixelColor(row->width() - 2, row->height() - 2),
               QColor(255, 255, 255));
 
-    qt.SetToolTip(DIALOG_MAIN, 1087, "Starts Music playing. <ENTER>");
-    EXPECT_EQ(qt.ControlWidget(DIALOG_MAIN, 1087)->toolTip(), "Starts Music playing. <ENTER>");
+    qt.SetToolTip(MAIN_WINDOW, 1087, "Starts Music playing. <ENTER>");
+    EXPECT_EQ(qt.ControlWidget(MAIN_WINDOW, 1087)->toolTip(), "Starts Music playing. <ENTER>");
 
     // The bitmaps are compiled in; a missing one shows nothing.
     EXPECT_TRUE(QFile::exists(":/bitmaps/111.svg"));
-    qt.SetControlImage(DIALOG_MAIN, 1087, 111);
+    qt.SetControlImage(MAIN_WINDOW, 1087, 111);
     EXPECT_FALSE(Control<QPushButton>(1087)->icon().isNull());
-    qt.SetControlImage(DIALOG_MAIN, 1087, 999);
+    qt.SetControlImage(MAIN_WINDOW, 1087, 999);
     EXPECT_TRUE(Control<QPushButton>(1087)->icon().isNull());
 
     // A level meter: 41 rows, black above and green at the bottom, stretched to the frame.
     std::vector<Rgb> rows(41, 0x000000);
     for (int r = 30; r < 41; ++r) rows[size_t(r)] = 0x00FF00;
-    qt.PaintRows(DIALOG_MAIN, 1267, rows.data(), int(rows.size()));
-    qt.PaintRows(DIALOG_MAIN, 1087, rows.data(), int(rows.size())); // not a frame: ignored
-    QWidget* meter = qt.ControlWidget(DIALOG_MAIN, 1267);
+    qt.PaintRows(MAIN_WINDOW, 1267, rows.data(), int(rows.size()));
+    qt.PaintRows(MAIN_WINDOW, 1087, rows.data(), int(rows.size())); // not a frame: ignored
+    QWidget* meter = qt.ControlWidget(MAIN_WINDOW, 1267);
     const QImage image = meter->grab().toImage();
     const int x = meter->width() / 2;
     EXPECT_EQ(image.pixelColor(x, 0), QColor(Qt::black));                   // frame
@@ -249,7 +250,7 @@ TEST_F(QtPlatformTest, MessageBoxesAnswerOkOrCancelWithTheirIcon) {
 
 TEST_F(QtPlatformTest, ProgressWindowShowsItsPercentAndReportsCancel) {
     EXPECT_TRUE(qt.ShowProgress("WAV Exporter", "Rendering", 10));
-    auto* box = qt.DialogWidget(DIALOG_MAIN)->findChild<QProgressDialog*>();
+    auto* box = qt.DialogWidget(MAIN_WINDOW)->findChild<QProgressDialog*>();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->windowTitle(), "WAV Exporter");
     EXPECT_TRUE(qt.ShowProgress("WAV Exporter", "Rendering", 55));
@@ -257,7 +258,7 @@ TEST_F(QtPlatformTest, ProgressWindowShowsItsPercentAndReportsCancel) {
     box->cancel();
     EXPECT_FALSE(qt.ShowProgress("WAV Exporter", "Rendering", 60));
     qt.EndProgress();
-    EXPECT_EQ(qt.DialogWidget(DIALOG_MAIN)->findChild<QProgressDialog*>(), nullptr);
+    EXPECT_EQ(qt.DialogWidget(MAIN_WINDOW)->findChild<QProgressDialog*>(), nullptr);
 }
 
 TEST_F(QtPlatformTest, FileDialogsOpenInTheirFolderListTheFilterOnceAndAddItsSuffix) {
@@ -352,7 +353,7 @@ int CutOffTextPixels(const QLabel& label) {
 // and a full-length instrument name in the status line. CTest runs this also with
 // QT_SCALE_FACTOR=2.
 TEST_F(QtPlatformTest, StaticsShowTheLongestTextsWholeAtTheScreensScale) {
-    QWidget* window = qt.DialogWidget(DIALOG_MAIN);
+    QWidget* window = qt.DialogWidget(MAIN_WINDOW);
     EXPECT_EQ(window->devicePixelRatioF(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
 
     // The window logic writes its texts into a fake; each state's texts are then shown here.
@@ -366,9 +367,9 @@ TEST_F(QtPlatformTest, StaticsShowTheLongestTextsWholeAtTheScreensScale) {
     for (int r = 0; r < TRACK_ROWS; ++r) SetCell(0, r, Cell{15, uint8_t(72 + r % 7)}); // F-X..B-X
     auto check = [&](const std::string& state) {
         for (const auto& [key, control] : fake.controls)
-            if (key.first == DIALOG_MAIN &&
+            if (key.first == MAIN_WINDOW &&
                 qobject_cast<QLabel*>(qt.ControlWidget(key.first, key.second)))
-                qt.SetControlText(DIALOG_MAIN, key.second, control.text);
+                qt.SetControlText(MAIN_WINDOW, key.second, control.text);
         for (const QLabel* label : window->findChildren<QLabel*>())
             EXPECT_EQ(CutOffTextPixels(*label), 0)
                 << state << ": \"" << label->text().toStdString() << "\"";
@@ -401,16 +402,16 @@ TEST_F(QtPlatformTest, StaticsShowTheLongestTextsWholeAtTheScreensScale) {
 }
 
 TEST_F(QtPlatformTest, CloseBoxAsksTheLogicWhichEndsTheDialog) {
-    QWidget* window = qt.DialogWidget(DIALOG_MAIN);
+    QWidget* window = qt.DialogWidget(MAIN_WINDOW);
     ASSERT_TRUE(window->isVisible());
     window->close();
     EXPECT_EQ(events.log.back(), "close");
     EXPECT_TRUE(window->isVisible()); // the close box alone does not close it
-    qt.SetDialogTitle(DIALOG_MAIN, "Music Editor V2.10[Noname*]");
+    qt.SetDialogTitle(MAIN_WINDOW, "Music Editor V2.10[Noname*]");
     EXPECT_EQ(window->windowTitle(), "Music Editor V2.10[Noname*]");
-    qt.EndDialog(DIALOG_MAIN);
+    qt.EndDialog(MAIN_WINDOW);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(qt.DialogWidget(DIALOG_MAIN), nullptr);
+    EXPECT_EQ(qt.DialogWidget(MAIN_WINDOW), nullptr);
 }
 
 TEST_F(QtPlatformTest, LoopRunsPassesAlsoUnderAModalDialogAndHandsOverMidi) {
@@ -441,7 +442,7 @@ TEST_F(QtPlatformTest, LoopRunsPassesAlsoUnderAModalDialogAndHandsOverMidi) {
         modalOpen = false;
         qt.Quit(3);
     });
-    qt.StartWindowTimer(DIALOG_MAIN, 10);
+    qt.StartWindowTimer(MAIN_WINDOW, 10);
     EXPECT_EQ(qt.RunEventLoop([&] {
         ++passes;
         passesUnderModal += modalOpen;
@@ -458,11 +459,11 @@ TEST_F(QtPlatformTest, LoopRunsPassesAlsoUnderAModalDialogAndHandsOverMidi) {
 }
 
 TEST_F(QtPlatformTest, KeyEventsSetKeyStateAndNeverMoveFocusOrPressButtons) {
-    QWidget* window = qt.DialogWidget(DIALOG_MAIN);
+    QWidget* window = qt.DialogWidget(MAIN_WINDOW);
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    qt.SetFocus(DIALOG_MAIN, 1082);
-    QWidget* parked = qt.ControlWidget(DIALOG_MAIN, 1082);
+    qt.SetFocus(MAIN_WINDOW, 1082);
+    QWidget* parked = qt.ControlWidget(MAIN_WINDOW, 1082);
     ASSERT_EQ(QApplication::focusWidget(), parked);
 
     struct Key {

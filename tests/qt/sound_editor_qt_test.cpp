@@ -6,7 +6,7 @@
 // With TAVOMIX_EDITOR_SHOTS naming a folder, the window is also saved there as one PNG per sound
 // type (editor-type-1.png .. editor-type-4.png), for looking at it.
 #include "platform/qt/qt_desktop.h"
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 #include "shell/main_window.h"
 #include "shell/sound_editor_window.h"
 #include "song/song_model.h"
@@ -47,7 +47,7 @@ class SoundEditorQtTest : public ::testing::Test {
             InitSoundBank();
         }
         StartAudio();
-        qt.CreateDialog(DIALOG_MAIN, &mainEvents);
+        qt.CreateDialog(MAIN_WINDOW, &mainEvents);
     }
     void TearDown() override { SetDesktop(nullptr); }
 

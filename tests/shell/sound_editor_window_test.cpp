@@ -4,7 +4,7 @@
 #include "shell/sound_editor_window.h"
 
 #include "platform/fake_platform.h"
-#include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 #include "shell/main_window.h"
 #include "shell/pattern_view.h"
 #include "song/song_model.h"
@@ -287,8 +287,8 @@ TEST_F(SoundEditorTest, ClosingStoresTheEditsAndTheMainWindowMarksTheSong) {
     EXPECT_EQ(sound_editor_open, 0);
     EXPECT_FALSE(sound_editor().IsOpen());
     EXPECT_EQ(song.song_modified, 1);
-    EXPECT_EQ(fake.titles[DIALOG_MAIN], "Music Editor V2.10[Noname*]");
-    EXPECT_EQ(fake.control(DIALOG_MAIN, INSTRUMENT_SELECTOR).entries[0], "(0)pad[1]");
+    EXPECT_EQ(fake.titles[MAIN_WINDOW], "Music Editor V2.10[Noname*]");
+    EXPECT_EQ(fake.control(MAIN_WINDOW, INSTRUMENT_SELECTOR).entries[0], "(0)pad[1]");
 
     // The editor's close alone does not mark the song.
     song.song_modified = 0;
