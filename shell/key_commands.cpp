@@ -12,23 +12,6 @@ namespace {
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
-int Channel() {
-    return play.current_channel.load(kRelaxed) & (CHANNEL_COUNT - 1);
-}
-bool Playing() {
-    return play.playing.load(kRelaxed) != 0;
-}
-void SetRow(int row) {
-    play.current_row.store(static_cast<int16_t>(row), kRelaxed);
-}
-void Redraw() {
-    RedrawPatternView(play.current_row.load(kRelaxed), play.current_position.load(kRelaxed));
-}
-void RedrawWithStatus() {
-    Redraw();
-    ShowCursorCell();
-}
-
 // Sends a button's command to the main window, as a click on it would.
 void SendCommand(int id) {
     main_window().OnCommand(id, CMD_CLICKED);
@@ -46,7 +29,7 @@ bool InstrumentByteKeys() {
     Cell cell = CursorCell();
     cell.instrument = static_cast<uint8_t>((cell.instrument + step) % INSTRUMENT_COUNT);
     SetCursorCell(cell);
-    Redraw();
+    RedrawCursor();
     MarkSongModified();
     return true;
 }
@@ -69,7 +52,7 @@ bool ControlKeys() {
         SendCommand(BUTTON_PASTE_TRACK);
     else if (WentDown(VKEY_F1 + 10) || WentDown(VKEY_F1 + 11)) {
         ShiftTrackInstruments(WentDown(VKEY_F1 + 11));
-        Redraw();
+        RedrawCursor();
         SelectCurrentEntries();
     } else
         return false;
@@ -95,8 +78,9 @@ bool ChannelKeys() {
         step = CHANNEL_COUNT - 1; // -1 mod 4
     else
         return false;
-    play.current_channel.store(static_cast<int16_t>((Channel() + step) % CHANNEL_COUNT), kRelaxed);
-    if (!Playing()) RedrawWithStatus();
+    play.current_channel.store(static_cast<int16_t>((CursorChannel() + step) % CHANNEL_COUNT),
+                               kRelaxed);
+    if (!IsPlaying()) RedrawCursorAndStatus();
     return true;
 }
 
@@ -105,7 +89,7 @@ bool RecordModeKeys() {
     if (!RecordingNow()) return false;
     if (WentDown(VKEY_DELETE)) {
         SetCursorCell({0, 0});
-        Redraw();
+        RedrawCursor();
         MarkSongModified();
         return true;
     }
@@ -113,8 +97,8 @@ bool RecordModeKeys() {
         const int t = FindLastSoundType();
         if (t >= 0 && t < SOUND_TYPE_COUNT) {
             SetCursorCell({static_cast<uint8_t>(CMD_STOP_SOUND_TYPE + t), NOTE_COMMAND});
-            Redraw();
-            play.channel_level[Channel()].store(0, kRelaxed);
+            RedrawCursor();
+            play.channel_level[CursorChannel()].store(0, kRelaxed);
             StopVoice(t);
             MarkSongModified();
             return true;
@@ -122,9 +106,9 @@ bool RecordModeKeys() {
     }
     if (WentDown(VKEY_F1 + 10) || WentDown(VKEY_F1 + 11)) {
         ShiftTrackOctave(WentDown(VKEY_F1 + 11));
-        Redraw();
+        RedrawCursor();
         MarkSongModified();
-        play.channel_level[Channel()].store(0, kRelaxed);
+        play.channel_level[CursorChannel()].store(0, kRelaxed);
         return true;
     }
     return false;
@@ -135,7 +119,7 @@ bool StoppedKeys() {
     if (WentDown(VKEY_F1) || WentDown(VKEY_F1 + 1)) {
         const uint8_t code = WentDown(VKEY_F1) ? CMD_PATTERN_BREAK : CMD_STOP_MUSIC;
         SetCursorCell({code, NOTE_COMMAND});
-        Redraw();
+        RedrawCursor();
         MarkSongModified();
         return true;
     }
@@ -155,14 +139,14 @@ bool StoppedKeys() {
         next = row < TRACK_ROWS - 1 ? row + 1 : row;
     else
         return false;
-    SetRow(next);
-    RedrawWithStatus();
+    SetCursorRow(next);
+    RedrawCursorAndStatus();
     return true;
 }
 
 // The commands of the key handler, in their order; true when one acted.
 bool CommandKeys() {
-    if (WentDown(VKEY_ENTER) && Playing()) {
+    if (WentDown(VKEY_ENTER) && IsPlaying()) {
         StopPlay();
         return true;
     }
@@ -176,7 +160,7 @@ bool CommandKeys() {
         return true;
     }
     if (WentDown(VKEY_BACKSPACE)) {
-        if (Playing())
+        if (IsPlaying())
             StopPlay();
         else
             SendCommand(BUTTON_PLAY_PATTERN);
@@ -195,7 +179,7 @@ bool CommandKeys() {
     if (InstrumentByteKeys() || MuteKeys() || ControlKeys() || ShiftKeys() || ChannelKeys() ||
         RecordModeKeys())
         return true;
-    if (Playing()) return false; // straight to the note keys
+    if (IsPlaying()) return false; // straight to the note keys
     return StoppedKeys();
 }
 

@@ -41,32 +41,13 @@ constexpr char kNoteKeysA[25] = {'A', '2', 'Z', '3', 'E', 'R', '5', 'T', '6', 'Y
 int InstrumentNow() {
     return current_instrument.load(kRelaxed) & (INSTRUMENT_COUNT - 1);
 }
-int Channel() {
-    return play.current_channel.load(kRelaxed) & (CHANNEL_COUNT - 1);
-}
-bool Playing() {
-    return play.playing.load(kRelaxed) != 0;
-}
-
-void SetRow(int row) {
-    play.current_row.store(static_cast<int16_t>(row), kRelaxed);
-}
-
-void Redraw() {
-    song_display.redrawPatternView();
-}
-void RedrawWithStatus() {
-    Redraw();
-    song_display.showCursorCell();
-}
-
 // ---------------------------------------------------------------------------------- MIDI
 
 // A stop command for sound type s at the cursor (record mode only) and the voice stopped.
 void EnterStopCommand(int soundType) {
     if (CurrentTrack() == 0) AllocateTrack();
     if (RecordingNow()) SetCursorCell({static_cast<uint8_t>(soundType), NOTE_COMMAND});
-    Redraw();
+    RedrawCursor();
     StopVoice(soundType);
     MarkSongModified();
 }
@@ -83,7 +64,7 @@ void MidiNoteOn(int key, int velocity) {
         const int held = play.held_keys[key];
         if (held == 0) return;
         play.held_keys[key] = 0;
-        play.channel_level[Channel()].store(0, kRelaxed);
+        play.channel_level[CursorChannel()].store(0, kRelaxed);
         if (held >= 1 && held <= SOUND_TYPE_COUNT) EnterStopCommand(held - 1);
         return;
     }
@@ -98,7 +79,7 @@ void MidiNoteOn(int key, int velocity) {
         for (int& entry : play.held_keys)
             if (entry == held) entry = 0;
         const bool sustains = instrument.fade <= 7 && instrument.useLength == 0;
-        if (sustains && Playing()) play.held_keys[key] = held;
+        if (sustains && IsPlaying()) play.held_keys[key] = held;
     }
     EnterMidiNote(note);
 }
@@ -117,6 +98,23 @@ void MidiPitchBend(int a, int b) {
 }
 
 } // namespace
+
+int CursorChannel() {
+    return play.current_channel.load(kRelaxed) & (CHANNEL_COUNT - 1);
+}
+bool IsPlaying() {
+    return play.playing.load(kRelaxed) != 0;
+}
+void SetCursorRow(int row) {
+    play.current_row.store(static_cast<int16_t>(row), kRelaxed);
+}
+void RedrawCursor() {
+    song_display.redrawPatternView();
+}
+void RedrawCursorAndStatus() {
+    RedrawCursor();
+    song_display.showCursorCell();
+}
 
 bool RecordingNow() {
     return settings.record_enabled == 1 && play.countdown_left.load(kRelaxed) == 0;
@@ -145,7 +143,7 @@ void PlayNote(int note, int riseAbove) {
     {
         const EngineLockGuard lock(sound_engine_lock);
         ClearStartedFlags();
-        auto& level = play.channel_level[Channel()];
+        auto& level = play.channel_level[CursorChannel()];
         const int now = level.load(kRelaxed);
         level.store(now + (now <= LEVEL_LOW ? LEVEL_RISE_LOW : riseAbove), kRelaxed);
         PlayInstrumentNote(InstrumentNow(), note);
@@ -159,14 +157,14 @@ void PlayNote(int note, int riseAbove) {
 void RecordNote(int note, bool allocate) {
     if (allocate && CurrentTrack() == 0) AllocateTrack();
     SetCursorCell({static_cast<uint8_t>(InstrumentNow()), static_cast<uint8_t>(note)});
-    if (!Playing() && !play.song_play.load(kRelaxed)) {
+    if (!IsPlaying() && !play.song_play.load(kRelaxed)) {
         // The stored step may be any value: wrap it into 0..63 whatever its size.
         const int row =
             ((play.current_row.load(kRelaxed) + settings.cursor_step) % TRACK_ROWS + TRACK_ROWS) %
             TRACK_ROWS;
-        SetRow(row);
+        SetCursorRow(row);
     }
-    Redraw();
+    RedrawCursor();
 }
 
 void ResetKeyboard() {
@@ -274,7 +272,8 @@ void HandleMidiMessage(uint8_t status, uint8_t data1, uint8_t data2) {
         play.play_armed.store(1, kRelaxed);
     } else if (data2 == 66) {
         play.play_armed.store(1, kRelaxed);
-        play.current_channel.store(static_cast<int16_t>((Channel() + 1) % CHANNEL_COUNT), kRelaxed);
-        if (!Playing()) RedrawWithStatus();
+        play.current_channel.store(static_cast<int16_t>((CursorChannel() + 1) % CHANNEL_COUNT),
+                                   kRelaxed);
+        if (!IsPlaying()) RedrawCursorAndStatus();
     }
 }

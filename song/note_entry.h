@@ -95,6 +95,15 @@ int MidiNote(int key);
 
 // ------------------------------------------------------------ shared with the key commands
 
+// The cursor's channel 0..3, and whether the sequencer is playing.
+int CursorChannel();
+bool IsPlaying();
+// Moves the cursor to `row` (0..63).
+void SetCursorRow(int row);
+// Redraws the pattern view at the cursor, and with it the status line, through the display
+// hooks.
+void RedrawCursor();
+void RedrawCursorAndStatus();
 // Record mode is on and the count-down is over: notes and edit keys write cells.
 bool RecordingNow();
 // The cursor cell: `current_row` of the current track.
