@@ -89,6 +89,7 @@ class Desktop {
     virtual void ComboSelect(int dialog, int id, int index) = 0;
     // The selected index, or -1 when nothing is selected.
     virtual int ComboSelection(int dialog, int id) = 0;
+    // Enables or greys a control, or a menu item by its command id.
     virtual void EnableControl(int dialog, int id, bool enabled) = 0;
     // Check boxes and radio buttons.
     virtual void SetChecked(int dialog, int id, bool checked) = 0;

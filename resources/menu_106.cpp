@@ -1,4 +1,4 @@
-// Menu 106: the menu bar of the main window, three popups.
+// Menu 106: the menu bar of the main window, four popups.
 
 #include "resources/dialog_template.h"
 #include "resources/resource_ids.h"
@@ -23,6 +23,11 @@ constexpr MenuItem PROGRAM_ITEMS[] = {
     {Command, CMD_QUIT, "Quit", nullptr, 0},
 };
 
+constexpr MenuItem EDIT_ITEMS[] = {
+    {Command, CMD_UNDO, "Undo", nullptr, 0},
+    {Command, CMD_REDO, "Redo", nullptr, 0},
+};
+
 constexpr MenuItem SAMPLES_ITEMS[] = {
     {Command, CMD_SAVE_SAMPLES, "Save Samples", nullptr, 0},
     {Command, CMD_LOAD_SAMPLES, "Load Samples", nullptr, 0},
@@ -34,6 +39,7 @@ constexpr MenuItem ABOUT_ITEMS[] = {
 
 constexpr MenuItem POPUPS[] = {
     {Popup, 0, "Program", PROGRAM_ITEMS, int(std::size(PROGRAM_ITEMS))},
+    {Popup, 0, "Edit", EDIT_ITEMS, int(std::size(EDIT_ITEMS))},
     {Popup, 0, "Samples", SAMPLES_ITEMS, int(std::size(SAMPLES_ITEMS))},
     {Popup, 0, "About", ABOUT_ITEMS, int(std::size(ABOUT_ITEMS))},
 };

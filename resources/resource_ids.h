@@ -15,6 +15,8 @@ constexpr int MENU_MAIN = 106;   // menu bar of the main window
 // Menu commands.
 constexpr int CMD_QUIT = 1201;
 constexpr int CMD_NEW_SONG = 1203;
+constexpr int CMD_UNDO = 1204; // Edit menu
+constexpr int CMD_REDO = 1205;
 constexpr int CMD_SAVE_SONG = 1206;
 constexpr int CMD_LOAD_SONG = 1207;
 constexpr int CMD_EXPORT_WAV = 1208;

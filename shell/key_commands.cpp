@@ -6,6 +6,7 @@
 #include "song/note_entry.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
+#include "song/undo_history.h"
 #include "sound/instrument_bank.h"
 
 namespace {
@@ -44,9 +45,15 @@ bool MuteKeys() {
     return false;
 }
 
+// Ctrl with a key: undo and redo, copy and paste of the track, instrument shifts. Ctrl+Z is taken
+// here, before the note keys, so it never sounds the note its letter plays.
 bool ControlKeys() {
     if (!IsHeld(VKEY_CONTROL)) return false;
-    if (WentDown('C'))
+    if (WentDown('Z') && !IsHeld(VKEY_SHIFT))
+        Undo();
+    else if (WentDown('Y') || WentDown('Z'))
+        Redo();
+    else if (WentDown('C'))
         SendCommand(BUTTON_COPY_TRACK);
     else if (WentDown('V'))
         SendCommand(BUTTON_PASTE_TRACK);

@@ -11,6 +11,7 @@
 #include "song/note_entry.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
+#include "song/undo_history.h"
 #include "sound/instrument_bank.h"
 #include "sound/note_player.h"
 #include "sound/sound_engine.h"
@@ -136,6 +137,8 @@ void LoadSongCommand() {
     ShowSongInfo();
     UpdateTitle();
     RefreshSettings();
+    // A loaded song starts a history of its own.
+    ResetUndoHistory();
 }
 
 void RunSoundEditor() {
@@ -176,6 +179,8 @@ bool MenuCommand(int id) {
     switch (id) {
     case CMD_QUIT: RequestQuit(); return true;
     case CMD_NEW_SONG: NewSong(); break;
+    case CMD_UNDO: Undo(); break;
+    case CMD_REDO: Redo(); break;
     case CMD_SAVE_SONG: SaveSongCommand(); break;
     case CMD_LOAD_SONG: LoadSongCommand(); break;
     case CMD_EXPORT_WAV: ExportWavCommand(); break;
@@ -337,6 +342,12 @@ void InstallSongDisplay() {
     song_display.refreshSettings = RefreshSettings;
     song_display.showCursorCell = ShowCursorCell;
     song_display.showOctaveButton = ShowOctaveButton;
+    song_display.showHistory = ShowHistory;
+}
+
+void ShowHistory() {
+    desktop().EnableControl(MAIN_WINDOW, CMD_UNDO, CanUndo());
+    desktop().EnableControl(MAIN_WINDOW, CMD_REDO, CanRedo());
 }
 
 void MainWindow::OnInit() {

@@ -51,5 +51,7 @@ bool ApplyScroll(int id, int code, int position);
 // Tells the user, in an error box, why a song file was refused; silent for a cancelled dialog,
 // a file that could not be opened and a load that succeeded.
 void ReportSongLoadFailure(SongFileResult result);
+// Greys the Edit menu's Undo and Redo when there is nothing to undo or redo.
+void ShowHistory();
 // Points the song's display hooks at the pattern view and this window.
 void InstallSongDisplay();

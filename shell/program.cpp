@@ -10,6 +10,7 @@
 #include "song/note_entry.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
+#include "song/undo_history.h"
 #include "sound/audio_output.h"
 #include "sound/instrument_bank.h"
 #include "sound/sound_engine.h"
@@ -51,6 +52,10 @@ void MainLoopPass() {
             HandleKeys(sound_editor_open == 0 ? 1 : 0);
         }
     }
+    // Every change since the last pass becomes one undo step; the sound editor's edits and a
+    // recording take wait until the editor closes or the take ends.
+    ObserveChanges(sound_editor_open != 0 ||
+                   (play.playing.load(kRelaxed) != 0 && settings.record_enabled != 0));
     if (quit_requested) p.Quit(0);
 }
 
@@ -93,6 +98,7 @@ int RunProgram(const std::string& commandLine) {
     }
     UpdateTitle();
     ShowSongInfo();
+    ResetUndoHistory();
     p.OpenMidiInput(&main_window());
 
     const int code = p.RunEventLoop(MainLoopPass);

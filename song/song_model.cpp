@@ -110,11 +110,11 @@ uint8_t Shift(uint8_t n, bool up) {
 
 } // namespace
 
-SongDisplay song_display = {NoDisplay, NoDisplay, NoDisplay, NoDisplay,
+SongDisplay song_display = {NoDisplay, NoDisplay, NoDisplay, NoDisplay, NoDisplay,
                             NoDisplay, NoDisplay, NoDisplay, NoDisplay};
 
 void ResetSongDisplay() {
-    song_display = {NoDisplay, NoDisplay, NoDisplay, NoDisplay,
+    song_display = {NoDisplay, NoDisplay, NoDisplay, NoDisplay, NoDisplay,
                     NoDisplay, NoDisplay, NoDisplay, NoDisplay};
 }
 

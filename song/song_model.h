@@ -40,6 +40,7 @@ struct SongDisplay {
     void (*refreshSettings)() = nullptr;   // tempo and step displays, the loop button
     void (*showCursorCell)() = nullptr;    // the status line of the cursor cell
     void (*showOctaveButton)() = nullptr;  // the octave toggle's image
+    void (*showHistory)() = nullptr;       // whether undo and redo are possible (the Edit menu)
 };
 extern SongDisplay song_display;
 // Puts every hook back to its no-op.

@@ -299,6 +299,7 @@ DialogWindow::DialogWindow(QtDesktop* owner, const DialogTemplate& tmpl, DialogE
                 } else if (item.kind == MenuItemKind::Command) {
                     QAction* action = menu->addAction(ToQString(item.text));
                     const int command = item.id;
+                    menuItems_[command] = action;
                     connect(action, &QAction::triggered, this, [this, command] {
                         Send([command](DialogEvents& e) { e.OnCommand(command, CMD_CLICKED); });
                     });
@@ -524,7 +525,12 @@ int QtDesktop::ComboSelection(int dialog, int id) {
 }
 
 void QtDesktop::EnableControl(int dialog, int id, bool enabled) {
-    if (QWidget* w = ControlWidget(dialog, id)) w->setEnabled(enabled);
+    if (QWidget* w = ControlWidget(dialog, id)) {
+        w->setEnabled(enabled);
+    } else if (DialogWindow* window = Find(dialog)) {
+        // Menu items are enabled and greyed by their command id.
+        if (QAction* item = window->menuItem(id)) item->setEnabled(enabled);
+    }
 }
 
 void QtDesktop::SetChecked(int dialog, int id, bool checked) {

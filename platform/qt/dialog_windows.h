@@ -21,6 +21,7 @@
 #include <string>
 #include <tuple>
 
+class QAction;
 class QButtonGroup;
 
 namespace qtplatform {
@@ -50,6 +51,11 @@ class DialogWindow : public QDialog {
     QWidget* control(int id) const {
         auto it = controls_.find(id);
         return it == controls_.end() ? nullptr : it->second;
+    }
+    // The menu item with command `id`, or null.
+    QAction* menuItem(int id) const {
+        auto it = menuItems_.find(id);
+        return it == menuItems_.end() ? nullptr : it->second;
     }
     QButtonGroup* radios() const { return radios_; }
     QTimer* windowTimer() {
@@ -91,6 +97,7 @@ class DialogWindow : public QDialog {
     DialogEvents* events_;
     DialogBaseUnits base_{};
     std::map<int, QWidget*> controls_;
+    std::map<int, QAction*> menuItems_;
     QButtonGroup* radios_ = nullptr;
     QTimer* timer_ = nullptr;
 };

@@ -115,15 +115,22 @@ TEST_F(QtPlatformTest, ButtonsAndMenuItemsSendTheirCommands) {
     auto* bar = qt.DialogWidget(MAIN_WINDOW)->findChild<QMenuBar*>();
     ASSERT_NE(bar, nullptr);
     std::vector<std::string> items;
-    QAction* quit = nullptr;
+    QAction *quit = nullptr, *undo = nullptr;
     for (QAction* popup : bar->actions())
         for (QAction* item : popup->menu()->actions()) {
             items.push_back(item->isSeparator() ? "-" : item->text().toStdString());
             if (item->text() == "Quit") quit = item;
+            if (item->text() == "Undo") undo = item;
         }
     EXPECT_EQ(items, (std::vector<std::string>{"Sound Editor", "-", "New Song", "-", "Save Song",
-                                               "Load Song", "Export WAV...", "-", "Quit",
-                                               "Save Samples", "Load Samples", "About"}));
+                                               "Load Song", "Export WAV...", "-", "Quit", "Undo",
+                                               "Redo", "Save Samples", "Load Samples", "About"}));
+    // Menu items are greyed by their command id.
+    ASSERT_NE(undo, nullptr);
+    qt.EnableControl(MAIN_WINDOW, 1204, false);
+    EXPECT_FALSE(undo->isEnabled());
+    qt.EnableControl(MAIN_WINDOW, 1204, true);
+    EXPECT_TRUE(undo->isEnabled());
     ASSERT_NE(quit, nullptr);
     quit->trigger();
     EXPECT_EQ(events.log.back(), "command 1201 0");

@@ -233,18 +233,20 @@ TEST(MainMenu, IsExactlyAsTabled) {
                             {1206, "Save Song"},     {1207, "Load Song"},
                             {1208, "Export WAV..."}, {0, ""},
                             {1201, "Quit"}};
+    const Item edit[] = {{1204, "Undo"}, {1205, "Redo"}};
     const Item samples[] = {{1216, "Save Samples"}, {1217, "Load Samples"}};
     const Item about[] = {{1218, "About"}};
     const struct {
         const char* text;
         const Item* items;
         int count;
-    } popups[3] = {{"Program", program, 9}, {"Samples", samples, 2}, {"About", about, 1}};
+    } popups[4] = {
+        {"Program", program, 9}, {"Edit", edit, 2}, {"Samples", samples, 2}, {"About", about, 1}};
 
     const MenuTemplate& menu = MainMenu();
     EXPECT_EQ(menu.id, 106);
-    ASSERT_EQ(menu.count, 3);
-    for (int p = 0; p < 3; ++p) {
+    ASSERT_EQ(menu.count, 4);
+    for (int p = 0; p < 4; ++p) {
         const MenuItem& popup = menu.popups[p];
         EXPECT_EQ(popup.kind, MenuItemKind::Popup);
         EXPECT_STREQ(popup.text, popups[p].text);
