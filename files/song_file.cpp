@@ -10,6 +10,8 @@
 #include "sound/instrument_bank.h"
 #include "sound/sound_engine.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -85,18 +87,33 @@ int32_t NormaliseTempo(int32_t t) {
     return 60 / q;
 }
 
-SongFileResult WriteSongFile(const std::string& path) {
-    play.warmup_ticks = 5;
+bool PackSongFile(std::vector<uint8_t>& out) {
     std::vector<uint8_t> state(SONG_STATE_SIZE);
     EncodeSongState(state.data());
     std::unique_ptr<xq::PackedBlock, void (*)(xq::PackedBlock*)> block(
         xq::CompressBlock(state.data(), SONG_STATE_SIZE, xq::METHOD_LZSS), xq::FreeBlock);
-    if (!block) return SongFileResult::WriteFailed;
+    if (!block) return false;
     const uint8_t header[SONG_FILE_HEADER_SIZE] = {
         'T', 'V', static_cast<uint8_t>(song.song_loop ? 'S' : 'X'), 1};
+    // The container writes to a stream; a memory stream gives its bytes.
+    char* bytes = nullptr;
+    size_t size = 0;
+    std::FILE* f = open_memstream(&bytes, &size);
+    if (!f) return false;
+    bool ok =
+        std::fwrite(header, 1, sizeof header, f) == sizeof header && xq::WriteBlock(block.get(), f);
+    ok = std::fclose(f) == 0 && ok;
+    if (ok) out.assign(bytes, bytes + size);
+    std::free(bytes);
+    return ok;
+}
+
+SongFileResult WriteSongFile(const std::string& path) {
+    play.warmup_ticks = 5;
+    std::vector<uint8_t> bytes;
+    if (!PackSongFile(bytes)) return SongFileResult::WriteFailed;
     const WriteResult written = WriteFileSafely(path, [&](std::FILE* f) {
-        return std::fwrite(header, 1, sizeof header, f) == sizeof header &&
-               xq::WriteBlock(block.get(), f);
+        return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     });
     if (written == WriteResult::NotRegularFile) return SongFileResult::NotRegularFile;
     if (written != WriteResult::Done) return SongFileResult::WriteFailed;

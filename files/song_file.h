@@ -38,6 +38,9 @@ int32_t NormaliseTempo(int32_t t);
 // file that was there; see WriteFileSafely for links and permissions) and, on success, makes
 // `path` the song's name. Sets the warm-up to 5 ticks in every case.
 SongFileResult WriteSongFile(const std::string& path);
+// The bytes of a song file of the song in memory, as WriteSongFile writes them; false when the
+// song could not be packed. Changes nothing (the recovery copy is made from it).
+bool PackSongFile(std::vector<uint8_t>& out);
 
 // Loads the song at `path`: the song fields, the first 50 positions, `song_loop` and the
 // instruments. The whole file is checked before anything changes (a packed block must decode to

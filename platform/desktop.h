@@ -153,6 +153,8 @@ class Desktop {
     // focus. What the user types there is that window's, so the main loop neither polls nor
     // handles keys meanwhile.
     virtual bool KeysBelongToDialog() = 0;
+    // True while a window of the program is the active window (the user is working in it).
+    virtual bool HasFocus() = 0;
     // A steady clock in milliseconds, for the delays the key poll counts in time.
     virtual int64_t SteadyMilliseconds();
 

@@ -199,6 +199,11 @@ bool FakePlatform::KeysBelongToDialog() {
     return dialogHasKeys;
 }
 
+bool FakePlatform::HasFocus() {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    return focused;
+}
+
 int64_t FakePlatform::SteadyMilliseconds() {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     return clockMs;

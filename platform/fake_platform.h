@@ -88,6 +88,7 @@ class FakePlatform : public Desktop, public Voices {
     bool IsKeyDown(int virtualKey) override;
     void DropKeyPresses() override;
     bool KeysBelongToDialog() override;
+    bool HasFocus() override;
     int64_t SteadyMilliseconds() override;
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
@@ -126,6 +127,7 @@ class FakePlatform : public Desktop, public Voices {
     std::function<void()> whileDialogOpen;
     bool dialogHasKeys = false;
     int64_t clockMs = 0;                // SteadyMilliseconds
+    bool focused = true;                // HasFocus
     DialogEvents* midiTarget = nullptr; // set by OpenMidiInput when `midiAvailable`
     bool midiAvailable = false;
     int quitCode = -1; // set by Quit

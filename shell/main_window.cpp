@@ -6,6 +6,7 @@
 #include "files/wav_export.h"
 #include "platform/voices.h"
 #include "shell/pattern_view.h"
+#include "shell/recovery.h"
 #include "shell/settings_file.h"
 #include "shell/sound_editor_window.h"
 #include "song/note_entry.h"
@@ -88,7 +89,10 @@ void RequestQuit() {
 void SaveSongCommand() {
     const SongFileResult result = SaveSong();
     // Only a song that reached its file is unmodified; a cancel or a failed write keeps the mark.
-    if (result == SongFileResult::Done) song.song_modified = 0;
+    if (result == SongFileResult::Done) {
+        song.song_modified = 0;
+        RemoveRecoveryCopy();
+    }
     UpdateTitle();
     if (result == SongFileResult::WriteFailed)
         ShowError("The song could not be written to this file.\nThe song was not saved.");
@@ -137,8 +141,9 @@ void LoadSongCommand() {
     ShowSongInfo();
     UpdateTitle();
     RefreshSettings();
-    // A loaded song starts a history of its own.
+    // A loaded song starts a history of its own, and needs no recovery copy.
     ResetUndoHistory();
+    RemoveRecoveryCopy();
 }
 
 void RunSoundEditor() {
@@ -178,7 +183,9 @@ void LoadSamplesCommand() {
 bool MenuCommand(int id) {
     switch (id) {
     case CMD_QUIT: RequestQuit(); return true;
-    case CMD_NEW_SONG: NewSong(); break;
+    case CMD_NEW_SONG:
+        if (NewSong()) RemoveRecoveryCopy();
+        break;
     case CMD_UNDO: Undo(); break;
     case CMD_REDO: Redo(); break;
     case CMD_SAVE_SONG: SaveSongCommand(); break;

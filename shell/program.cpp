@@ -5,6 +5,7 @@
 #include "shell/key_commands.h"
 #include "shell/main_window.h"
 #include "shell/pattern_view.h"
+#include "shell/recovery.h"
 #include "shell/settings_file.h"
 #include "shell/sound_editor_window.h"
 #include "song/note_entry.h"
@@ -56,6 +57,7 @@ void MainLoopPass() {
     // recording take wait until the editor closes or the take ends.
     ObserveChanges(sound_editor_open != 0 ||
                    (play.playing.load(kRelaxed) != 0 && settings.record_enabled != 0));
+    AutosaveTick(p.SteadyMilliseconds(), p.HasFocus());
     if (quit_requested) p.Quit(0);
 }
 
@@ -85,6 +87,8 @@ int RunProgram(const std::string& commandLine) {
         ReportSongLoadFailure(LoadSongFile(commandLine));
         RefreshSettings();
     }
+    // An unsaved song left by a crash is offered before anything else.
+    if (OfferRecovery()) RefreshSettings();
 
     RedrawPatternView(play.current_row.load(kRelaxed), 0);
     FillCurrentSelectors();
@@ -99,10 +103,13 @@ int RunProgram(const std::string& commandLine) {
     UpdateTitle();
     ShowSongInfo();
     ResetUndoHistory();
+    StartAutosave(p.SteadyMilliseconds(), p.HasFocus());
     p.OpenMidiInput(&main_window());
 
     const int code = p.RunEventLoop(MainLoopPass);
 
+    // A quit by the menu or the close box ends the session: its copy is no longer needed.
+    RemoveRecoveryCopy();
     StopAudio();
     KillTickTimer();
     p.CloseMidiInput();

@@ -199,6 +199,10 @@ void QtDesktop::DropKeyPresses() {
     keys_->DropPresses();
 }
 
+bool QtDesktop::HasFocus() {
+    return QGuiApplication::applicationState() == Qt::ApplicationActive;
+}
+
 bool QtDesktop::KeysBelongToDialog() {
     return qtplatform::KeysWithDialog();
 }

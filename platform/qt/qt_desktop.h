@@ -82,6 +82,7 @@ class QtDesktop : public Desktop {
     bool IsKeyDown(int virtualKey) override;
     void DropKeyPresses() override;
     bool KeysBelongToDialog() override;
+    bool HasFocus() override;
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
 

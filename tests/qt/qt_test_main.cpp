@@ -17,7 +17,12 @@ int main(int argc, char** argv) {
         QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
     }
+    // A recovery copy made by a test goes to a folder of the tests', never the user's.
+    const QString state = QDir::tempPath() + "/tavomix-test-state-" + QString::number(getpid());
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state));
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    QDir(state).removeRecursively();
+    return result;
 }

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -24,6 +25,7 @@
 struct ScratchWorkingDirectory {
     std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::path dir;
+    std::string previousState;
     ScratchWorkingDirectory() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir = std::filesystem::temp_directory_path() /
@@ -31,8 +33,16 @@ struct ScratchWorkingDirectory {
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         std::filesystem::current_path(dir);
+        // Recovery copies of this test stay in its folder.
+        const char* state = std::getenv("XDG_STATE_HOME");
+        if (state) previousState = state;
+        setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
     }
     ~ScratchWorkingDirectory() {
+        if (previousState.empty())
+            unsetenv("XDG_STATE_HOME");
+        else
+            setenv("XDG_STATE_HOME", previousState.c_str(), 1);
         std::filesystem::current_path(previous);
         std::filesystem::remove_all(dir);
     }

@@ -1,0 +1,33 @@
+// Autosave and recovery: while the song has unsaved changes, a copy of it in the song file
+// format is kept in the user's state folder ($XDG_STATE_HOME/tavomix/, by default
+// ~/.local/state/tavomix/) as "recovery.son", with the song's name beside it in
+// "recovery.name". A crash, a power cut or a killed process then costs at most the last half
+// minute of work: the next start offers the copy.
+//
+// The copy is packed on the UI thread (well under a millisecond) and written by a thread of its
+// own, through a temporary file and a rename, so the window and the sequencer never wait for
+// the disk.
+//
+// Threads: UI thread, except the writer's own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+constexpr int64_t AUTOSAVE_PERIOD_MS = 30000;
+
+// The folder of the recovery copy, without creating it.
+std::string RecoveryFolder();
+// At start: the 30 s count begins now, and nothing is copied yet in this run.
+void StartAutosave(int64_t nowMs, bool hasFocus);
+// Once per pass: writes a copy when the song has unsaved changes not yet copied and 30 s have
+// passed since the last copy, or at once when the program has just lost the focus.
+void AutosaveTick(int64_t nowMs, bool hasFocus);
+// A clean save, New Song, Load Song or Quit: the copy is no longer needed.
+void RemoveRecoveryCopy();
+// At start: when a copy exists, asks whether to recover it. OK loads it, marked modified and
+// under the song's own name; Cancel, or a copy the loader refuses, sets it aside under a dated
+// name (never deleting it). Returns true when the copy was loaded.
+bool OfferRecovery();
+// Waits for the writer to finish what it was given. At exit, and in tests.
+void FlushRecoveryWriter();
