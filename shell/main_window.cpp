@@ -129,18 +129,7 @@ void LoadSongCommand() {
         ReportSongLoadFailure(result);
         return;
     }
-    current_instrument.store(0, kRelaxed);
-    play.current_position.store(0, kRelaxed);
-    play.current_channel.store(0, kRelaxed);
-    RedrawPatternView(play.current_row.load(kRelaxed), 0);
-    RestartTickTimer();
-    ShowTempoText();
-    desktop().SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, song.tempo);
-    FillCurrentSelectors();
-    song.song_modified = 0;
-    ShowSongInfo();
-    UpdateTitle();
-    RefreshSettings();
+    ShowLoadedSong();
     // A loaded song starts a history of its own, and needs no recovery copy.
     ResetUndoHistory();
     RemoveRecoveryCopy();
@@ -333,6 +322,21 @@ bool ApplyScroll(int id, int code, int position) {
     }
     RefreshSettings();
     return true;
+}
+
+void ShowLoadedSong() {
+    current_instrument.store(0, kRelaxed);
+    play.current_position.store(0, kRelaxed);
+    play.current_channel.store(0, kRelaxed);
+    RedrawPatternView(play.current_row.load(kRelaxed), 0);
+    RestartTickTimer();
+    ShowTempoText();
+    desktop().SetScrollPosition(MAIN_WINDOW, SCROLL_TEMPO, song.tempo);
+    FillCurrentSelectors();
+    song.song_modified = 0;
+    ShowSongInfo();
+    UpdateTitle();
+    RefreshSettings();
 }
 
 void ReportSongLoadFailure(SongFileResult result) {

@@ -48,6 +48,9 @@ void RefreshSettings();
 // Applies one scroll of a settings scroll bar (clamped; the tempo snapped to 60 / (60 / t)),
 // then refreshes. False, changing nothing, for a scroll bar that is not one of the six.
 bool ApplyScroll(int id, int code, int position);
+// After a song was loaded: the cursor and instrument to the start, unmodified, the tick timer
+// at its tempo, and every display showing it.
+void ShowLoadedSong();
 // Tells the user, in an error box, why a song file was refused; silent for a cancelled dialog,
 // a file that could not be opened and a load that succeeded.
 void ReportSongLoadFailure(SongFileResult result);

@@ -87,8 +87,6 @@ int RunProgram(const std::string& commandLine) {
         ReportSongLoadFailure(LoadSongFile(commandLine));
         RefreshSettings();
     }
-    // An unsaved song left by a crash is offered before anything else.
-    if (OfferRecovery()) RefreshSettings();
 
     RedrawPatternView(play.current_row.load(kRelaxed), 0);
     FillCurrentSelectors();
@@ -102,6 +100,8 @@ int RunProgram(const std::string& commandLine) {
     }
     UpdateTitle();
     ShowSongInfo();
+    // An unsaved song left by a crash is offered once the window shows.
+    OfferRecovery();
     ResetUndoHistory();
     StartAutosave(p.SteadyMilliseconds(), p.HasFocus());
     p.OpenMidiInput(&main_window());

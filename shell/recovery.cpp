@@ -151,10 +151,12 @@ bool OfferRecovery() {
         desktop().MessageBox(text, ERROR_CAPTION, MB_ERROR_OK);
         return false;
     }
-    // The song keeps its own name, so that the next save goes where the user expects.
+    // The song keeps its own name, so that the next save goes where the user expects, and stays
+    // unsaved; the copy stays too until the song is saved.
+    ShowLoadedSong();
     std::snprintf(song.song_name, sizeof song.song_name, "%s",
                   name.empty() ? "Noname" : name.c_str());
-    song.song_modified = 1;
+    MarkSongModified();
     return true;
 }
 

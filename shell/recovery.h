@@ -25,9 +25,9 @@ void StartAutosave(int64_t nowMs, bool hasFocus);
 void AutosaveTick(int64_t nowMs, bool hasFocus);
 // A clean save, New Song, Load Song or Quit: the copy is no longer needed.
 void RemoveRecoveryCopy();
-// At start: when a copy exists, asks whether to recover it. OK loads it, marked modified and
-// under the song's own name; Cancel, or a copy the loader refuses, sets it aside under a dated
-// name (never deleting it). Returns true when the copy was loaded.
+// At start, once the window shows: when a copy exists, asks whether to recover it. OK loads it,
+// marked modified and under the song's own name; Cancel, or a copy the loader refuses, sets it
+// aside under a dated name (never deleting it). Returns true when the copy was loaded.
 bool OfferRecovery();
 // Waits for the writer to finish what it was given. At exit, and in tests.
 void FlushRecoveryWriter();

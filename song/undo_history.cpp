@@ -137,7 +137,8 @@ void ResetUndoHistory() {
     history.redo.clear();
     Capture(history.committed);
     history.current = history.next++;
-    history.clean = history.current;
+    // A recovered song starts unsaved: then no state of the history is the saved one.
+    history.clean = song.song_modified ? 0 : history.current;
     history.restingCursor = CursorNow();
     song_display.showHistory();
 }

@@ -21,8 +21,8 @@
 
 constexpr int UNDO_LIMIT = 500;
 
-// Empties the history and takes the song as it stands as the clean starting point (start-up,
-// Load Song).
+// Empties the history and starts it from the song as it stands (start-up, Load Song); that state
+// is the saved one unless the song is marked unsaved (a recovered song).
 void ResetUndoHistory();
 // Takes a step for whatever changed since the last look, unless `gathering` (the sound editor is
 // open, or a recording take runs): then the changes wait for the first look without it. Notes
