@@ -132,9 +132,12 @@ class Desktop {
     virtual void EndProgress() = 0;
 
     // ---- the main loop (UI thread)
-    // Runs the event loop, calling `pass` about once a millisecond (also while a modal dialog
-    // is open), until Quit. Returns the exit code.
-    virtual int RunEventLoop(std::function<void()> pass) = 0;
+    // Runs the event loop until Quit and returns the exit code. `pass` runs about once a
+    // millisecond while it has work (also while a modal dialog is open); it returns how soon it
+    // needs to run again: 1 (or less) while busy, a number of milliseconds for a deadline, or a
+    // negative number when only an event can give it work. Between passes the loop sleeps, and
+    // any key, MIDI message or window event wakes it at once.
+    virtual int RunEventLoop(std::function<int()> pass) = 0;
     virtual void Quit(int code) = 0;
     // Opens the first MIDI input port; its messages reach `events->OnMidi` on the UI thread.
     // False, silently, when there is no port or it cannot be opened.

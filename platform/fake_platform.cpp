@@ -161,7 +161,7 @@ void FakePlatform::EndProgress() {
     progress.push_back("end");
 }
 
-int FakePlatform::RunEventLoop(std::function<void()> pass) {
+int FakePlatform::RunEventLoop(std::function<int()> pass) {
     for (int i = 0; i < loopPasses && quitCode < 0; ++i) pass();
     return quitCode < 0 ? 0 : quitCode;
 }

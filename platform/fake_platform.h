@@ -81,7 +81,7 @@ class FakePlatform : public Desktop, public Voices {
                                const std::string& pattern, const std::string& folder) override;
     bool ShowProgress(const std::string& title, const std::string& text, int percent) override;
     void EndProgress() override;
-    int RunEventLoop(std::function<void()> pass) override;
+    int RunEventLoop(std::function<int()> pass) override;
     void Quit(int code) override;
     bool OpenMidiInput(DialogEvents* events) override;
     void CloseMidiInput() override;

@@ -17,6 +17,7 @@
 #include "sound/sound_engine.h"
 #include "sound/synthesis.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -24,6 +25,21 @@ namespace {
 constexpr auto kRelaxed = std::memory_order_relaxed;
 constexpr int kWindowTimerMs = 200;
 bool keys_were_with_dialog = false; // a dialog had the keyboard since the last poll
+constexpr int kBusy = 1;            // the next pass in a millisecond
+constexpr int kNoWork = -1;         // the next pass when something happens
+
+// How soon the main loop needs another pass: every millisecond while a key is down (its
+// repeat, its release), while playing or counting down (the tick's requests, real-time
+// recording; the count-down runs only while playing) and during the warm-up; otherwise at the
+// autosave's deadline, or when an event comes (a key, MIDI, a click), whichever is first.
+int NextPassIn(int64_t now) {
+    if (play.playing.load(kRelaxed) || play.countdown_image.load(kRelaxed) != 0 ||
+        play.warmup_ticks.load(kRelaxed) < WARMUP_TICKS || KeysDown())
+        return kBusy;
+    const int64_t autosave = AutosaveDueIn(now);
+    if (autosave < 0) return kNoWork;
+    return static_cast<int>(std::clamp<int64_t>(autosave, kBusy, AUTOSAVE_PERIOD_MS));
+}
 
 void SetDefaults() {
     settings = StoredSettings{};
@@ -34,8 +50,8 @@ void SetDefaults() {
 
 } // namespace
 
-void MainLoopPass() {
-    if (long_task_running) return;
+int MainLoopPass() {
+    if (long_task_running) return kNoWork; // the task's end is a window event
     Desktop& p = desktop();
     play.current_channel.store(static_cast<int16_t>(play.current_channel.load(kRelaxed) & 3),
                                kRelaxed);
@@ -57,8 +73,10 @@ void MainLoopPass() {
     // recording take wait until the editor closes or the take ends.
     ObserveChanges(sound_editor_open != 0 ||
                    (play.playing.load(kRelaxed) != 0 && settings.record_enabled != 0));
-    AutosaveTick(p.SteadyMilliseconds(), p.HasFocus());
+    const int64_t now = p.SteadyMilliseconds();
+    AutosaveTick(now, p.HasFocus());
     if (quit_requested) p.Quit(0);
+    return NextPassIn(now);
 }
 
 int RunProgram(const std::string& commandLine) {

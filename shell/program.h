@@ -14,5 +14,7 @@
 int RunProgram(const std::string& commandLine);
 
 // One pass of the main loop: keeps `current_channel` in 0..3, applies what the tick asked of
-// the window, and after the warm-up polls the keyboard.
-void MainLoopPass();
+// the window, after the warm-up polls and handles the keyboard, takes any change as an undo
+// step and autosaves when due. Returns how soon it needs to run again (see
+// Desktop::RunEventLoop): 1 while busy, milliseconds to the autosave's deadline, or -1.
+int MainLoopPass();

@@ -128,6 +128,12 @@ void AutosaveTick(int64_t nowMs, bool hasFocus) {
     lastCopyMs = nowMs;
 }
 
+int64_t AutosaveDueIn(int64_t nowMs) {
+    if (!song.song_modified || UndoStateId() == copiedState) return -1;
+    const int64_t due = lastCopyMs + AUTOSAVE_PERIOD_MS - nowMs;
+    return due > 0 ? due : 0;
+}
+
 void RemoveRecoveryCopy() {
     FlushRecoveryWriter();
     const std::string folder = RecoveryFolder();

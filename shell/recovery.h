@@ -23,6 +23,9 @@ void StartAutosave(int64_t nowMs, bool hasFocus);
 // Once per pass: writes a copy when the song has unsaved changes not yet copied and 30 s have
 // passed since the last copy, or at once when the program has just lost the focus.
 void AutosaveTick(int64_t nowMs, bool hasFocus);
+// Milliseconds until AutosaveTick would write a copy (0 when it is due), or -1 when there is
+// nothing to copy.
+int64_t AutosaveDueIn(int64_t nowMs);
 // A clean save, New Song, Load Song or Quit: the copy is no longer needed.
 void RemoveRecoveryCopy();
 // At start, once the window shows: when a copy exists, asks whether to recover it. OK loads it,

@@ -167,6 +167,12 @@ void RecordNote(int note, bool allocate) {
     RedrawCursor();
 }
 
+bool KeysDown() {
+    for (uint8_t state : key_state)
+        if (state != KEY_UP) return true;
+    return false;
+}
+
 void ResetKeyboard() {
     for (auto& state : key_state) state = KEY_UP;
     for (int i = 0; i < 2; ++i) {

@@ -68,6 +68,8 @@ inline bool IsHeld(int vk) {
 
 // ------------------------------------------------------------------------------ operations
 
+// True while any key reads down in the last poll (held, or gone down).
+bool KeysDown();
 // All key states up, no repeat due, both repeat delays back to 800; the presses the platform
 // keeps for the next query are dropped too.
 void ResetKeyboard();

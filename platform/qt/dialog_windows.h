@@ -75,6 +75,7 @@ class DialogWindow : public QDialog {
         owner_->dispatching_ = this;
         call(*events_);
         owner_->dispatching_ = outer;
+        owner_->Wake(); // the event may have given the main loop work
     }
 
   protected:

@@ -152,10 +152,13 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event) {
             Press(*key);
         else
             Release(*key);
-    } else if (type == QEvent::ApplicationDeactivate ||
-               (type == QEvent::ApplicationStateChange &&
-                static_cast<QApplicationStateChangeEvent*>(event)->applicationState() !=
-                    Qt::ApplicationActive)) {
+        if (onEvent) onEvent();
+    } else if (type == QEvent::ApplicationStateChange) {
+        if (static_cast<QApplicationStateChangeEvent*>(event)->applicationState() !=
+            Qt::ApplicationActive)
+            Clear();
+        if (onEvent) onEvent();
+    } else if (type == QEvent::ApplicationDeactivate) {
         Clear();
     }
     return QObject::eventFilter(watched, event);

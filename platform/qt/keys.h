@@ -7,6 +7,7 @@
 #include <QObject>
 
 #include <array>
+#include <functional>
 #include <map>
 
 class QEvent;
@@ -36,6 +37,8 @@ class KeyFilter : public QObject {
     // Forgets the presses kept for the next query; keys down now stay down.
     void DropPresses() { pressed_.fill(false); }
     void Clear();
+    // Told of every key event and focus change, so that the main loop wakes for it.
+    std::function<void()> onEvent;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -2,6 +2,7 @@
 // queued from RtMidi's thread (or injected by tests) and handed to the logic on the UI thread
 // at the start of each pass. Without the ALSA sequencer or a port the input stays silent.
 
+#include "platform/qt/keys.h"
 #include "platform/qt/qt_desktop.h"
 
 #include <RtMidi.h>
@@ -31,8 +32,14 @@ void QtDesktop::MidiCallback(double, std::vector<unsigned char>* message, void* 
 
 void QtDesktop::InjectMidi(uint8_t status, uint8_t data1, uint8_t data2) {
     constexpr size_t kMaxQueued = 4096; // a flood while no pass runs is cut, not hoarded
-    std::lock_guard<std::mutex> lock(midiMutex_);
-    if (midiQueue_.size() < kMaxQueued) midiQueue_.push_back({status, data1, data2});
+    {
+        std::lock_guard<std::mutex> lock(midiMutex_);
+        if (midiQueue_.size() < kMaxQueued) midiQueue_.push_back({status, data1, data2});
+    }
+    // The main loop may be asleep: wake it on the UI thread. The key filter, which goes with
+    // this desktop, is the context, so a wake that comes too late is dropped.
+    QMetaObject::invokeMethod(
+        keys_.get(), [this] { Wake(); }, Qt::QueuedConnection);
 }
 
 void QtDesktop::DrainMidi() {

@@ -75,6 +75,7 @@ std::string RunFileDialog(QWidget* parent, bool save, const std::string& title,
 } // namespace
 
 QtDesktop::QtDesktop() : keys_(std::make_unique<qtplatform::KeyFilter>()) {
+    keys_->onEvent = [this] { Wake(); };
     // The logic decides when the program ends, not the last window closing.
     QApplication::setQuitOnLastWindowClosed(false);
     qApp->installEventFilter(keys_.get());
@@ -228,19 +229,23 @@ void QtDesktop::EndProgress() {
 
 // ---- the main loop
 
-int QtDesktop::RunEventLoop(std::function<void()> pass) {
+int QtDesktop::RunEventLoop(std::function<int()> pass) {
     if (quitRequested_) { // Quit came before the loop started
         quitRequested_ = false;
         return quitCode_;
     }
     pass_ = std::move(pass);
-    QTimer passTimer;
+    QTimer passTimer, wakeTimer;
     passTimer.setTimerType(Qt::PreciseTimer);
     passTimer.setInterval(1);
+    wakeTimer.setSingleShot(true);
     QObject::connect(&passTimer, &QTimer::timeout, [this] { Pass(); });
+    QObject::connect(&wakeTimer, &QTimer::timeout, [this] { Wake(); });
+    passTimer_ = &passTimer;
+    wakeTimer_ = &wakeTimer;
     passTimer.start();
     const int code = QApplication::exec();
-    passTimer.stop();
+    passTimer_ = wakeTimer_ = nullptr;
     pass_ = nullptr;
     quitRequested_ = false;
     return code;
@@ -257,8 +262,17 @@ void QtDesktop::Pass() {
     if (inPass_) return;
     inPass_ = true;
     DrainMidi();
-    if (pass_) pass_();
+    const int next = pass_ ? pass_() : -1;
     inPass_ = false;
+    if (!passTimer_) return;
+    if (next >= 0 && next <= 1) return; // busy: the next pass comes in a millisecond
+    // Nothing to do until a deadline or an event: the loop sleeps meanwhile.
+    passTimer_->stop();
+    if (next > 1) wakeTimer_->start(next);
+}
+
+void QtDesktop::Wake() {
+    if (passTimer_ && !passTimer_->isActive()) passTimer_->start();
 }
 
 // ---- periodic timer

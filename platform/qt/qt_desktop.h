@@ -20,6 +20,7 @@
 class PeriodicTimer;
 class QObject;
 class QProgressDialog;
+class QTimer;
 class QWidget;
 class RtMidiIn;
 
@@ -75,7 +76,7 @@ class QtDesktop : public Desktop {
                                const std::string& pattern, const std::string& folder) override;
     std::string SaveFileDialog(const std::string& title, const std::string& description,
                                const std::string& pattern, const std::string& folder) override;
-    int RunEventLoop(std::function<void()> pass) override;
+    int RunEventLoop(std::function<int()> pass) override;
     void Quit(int code) override;
     bool OpenMidiInput(DialogEvents* events) override;
     void CloseMidiInput() override;
@@ -96,8 +97,11 @@ class QtDesktop : public Desktop {
     qtplatform::DialogWindow* Find(int dialog);
     // Forgets a window that is being destroyed.
     void Forget(qtplatform::DialogWindow* window);
-    // One pass: MIDI messages first, then the caller's pass; never re-entered.
+    // One pass: MIDI messages first, then the caller's pass; never re-entered. Then the passes
+    // go on every millisecond, or stop until the pass's deadline or the next event.
     void Pass();
+    // Something happened (a key, a MIDI message, a window event): a pass runs at once.
+    void Wake();
     void DrainMidi();
     static void MidiCallback(double stamp, std::vector<unsigned char>* message, void* self);
 
@@ -106,7 +110,9 @@ class QtDesktop : public Desktop {
     // The window whose events are being handled, so that EndDialog ends that one.
     qtplatform::DialogWindow* dispatching_ = nullptr;
 
-    std::function<void()> pass_;
+    std::function<int()> pass_;
+    QTimer* passTimer_ = nullptr; // every millisecond while the pass has work
+    QTimer* wakeTimer_ = nullptr; // once, at the pass's next deadline
     bool inPass_ = false;
     bool quitRequested_ = false;
     int quitCode_ = 0;

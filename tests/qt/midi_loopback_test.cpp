@@ -64,6 +64,7 @@ TEST(MidiLoopback, InjectedNoteOnIsHeardAtItsPitch) {
         qt.RunEventLoop([&] {
             MainLoopPass();
             if (++passes == 3) qt.Quit(0);
+            return 1;
         });
         std::vector<int16_t> mix(rate / 2);
         {

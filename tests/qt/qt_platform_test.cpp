@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
@@ -97,6 +98,7 @@ class QtPlatformTest : public ::testing::Test {
         int n = 0;
         return qt.RunEventLoop([&] {
             if (++n == passes) qt.Quit(7);
+            return 1;
         });
     }
 
@@ -453,6 +455,7 @@ TEST_F(QtPlatformTest, LoopRunsPassesAlsoUnderAModalDialogAndHandsOverMidi) {
     EXPECT_EQ(qt.RunEventLoop([&] {
         ++passes;
         passesUnderModal += modalOpen;
+        return 1;
     }),
               3);
     EXPECT_EQ(about.log, std::vector<std::string>{"init"});
@@ -462,7 +465,37 @@ TEST_F(QtPlatformTest, LoopRunsPassesAlsoUnderAModalDialogAndHandsOverMidi) {
 
     // Quit before the loop starts: the loop returns at once.
     qt.Quit(4);
-    EXPECT_EQ(qt.RunEventLoop([] {}), 4);
+    EXPECT_EQ(qt.RunEventLoop([] { return 1; }), 4);
+}
+
+// A pass with nothing to do lets the loop sleep: no pass runs until a key, a MIDI message or
+// the pass's own deadline wakes it.
+TEST_F(QtPlatformTest, AnIdleLoopSleepsUntilAKeyMidiOrADeadlineWakesIt) {
+    QWidget* window = qt.DialogWidget(MAIN_WINDOW);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    std::vector<int> at; // when each pass ran, in ms from the start
+    QElapsedTimer clock;
+    int next = -1;
+    clock.start();
+    QTimer::singleShot(100, [&] { SendKey(window, QEvent::KeyPress, Qt::Key_A, "a"); });
+    QTimer::singleShot(200, [&] { qt.InjectMidi(0x90, 60, 100); });
+    QTimer::singleShot(300, [&] { next = 50; }); // the next pass asks to run 50 ms later
+    QTimer::singleShot(300, [&] { SendKey(window, QEvent::KeyRelease, Qt::Key_A, "a"); });
+    QTimer::singleShot(500, [&] { qt.Quit(0); });
+    qt.RunEventLoop([&] {
+        at.push_back(int(clock.elapsed()));
+        const int asked = next;
+        next = -1;
+        return asked;
+    });
+    // The first pass, then one for each wake: the press, the MIDI message, the release, and the
+    // deadline 50 ms after it.
+    ASSERT_EQ(at.size(), 5u) << "passes ran while there was nothing to do";
+    EXPECT_GE(at[1], 100);
+    EXPECT_GE(at[2], 200);
+    EXPECT_GE(at[3], 300);
+    EXPECT_GE(at[4] - at[3], 45);
 }
 
 TEST_F(QtPlatformTest, KeyEventsSetKeyStateAndNeverMoveFocusOrPressButtons) {

@@ -1,6 +1,7 @@
 #include "shell/program.h"
 
 #include "files/song_file.h"
+#include "shell/recovery.h"
 #include "shell_fixture.h"
 #include "song/note_entry.h"
 
@@ -110,7 +111,8 @@ TEST_F(Program, MainLoopPassesPollOnlyAfterTheWarmUp) {
     fake.keysDown['A'] = true;
     fake.loopPasses = 4;
     RunProgram("");
-    EXPECT_EQ(key_state[int{'A'}], KEY_UP) << "reset at start-up, not polled before the warm-up ends";
+    EXPECT_EQ(key_state[int{'A'}], KEY_UP)
+        << "reset at start-up, not polled before the warm-up ends";
 
     play.warmup_ticks = WARMUP_TICKS;
     play.current_channel = 6;
@@ -125,6 +127,32 @@ TEST_F(Program, MainLoopPassesPollOnlyAfterTheWarmUp) {
     MainLoopPass();
     EXPECT_EQ(play.playing, 0) << "commands are disabled while the sound editor is open";
     sound_editor_open = 0;
+}
+
+// The loop sleeps when a pass has nothing to do: a pass asks for the next one in a millisecond
+// only while a key is down, the song plays or the warm-up runs, and otherwise at the autosave's
+// deadline or never (an event wakes it).
+TEST_F(Program, APassAsksForAnotherOnlyWhileItHasWork) {
+    RunProgram("");
+    EXPECT_EQ(MainLoopPass(), 1) << "the warm-up is still running";
+    play.warmup_ticks = WARMUP_TICKS;
+    fake.keysDown.clear();
+    EXPECT_LT(MainLoopPass(), 0);
+    fake.keysDown[VKEY_DOWN] = true; // held: its repeat is counted in passes
+    EXPECT_EQ(MainLoopPass(), 1);
+    fake.keysDown.clear();
+    MainLoopPass(); // the release
+    EXPECT_LT(MainLoopPass(), 0);
+    StartSongPlay();
+    EXPECT_EQ(MainLoopPass(), 1);
+    StopPlay();
+    EXPECT_LT(MainLoopPass(), 0);
+    // An unsaved change: the next pass is due when its copy is.
+    SetCell(1, 0, {0, 1});
+    MarkSongModified();
+    fake.clockMs += 1000;
+    EXPECT_EQ(MainLoopPass(), AUTOSAVE_PERIOD_MS - 1000);
+    KillTickTimer();
 }
 
 TEST_F(Program, QuitEndsTheLoop) {

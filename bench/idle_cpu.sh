@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# CPU use of the editor, idle and playing, side by side with another tracker in the same
+# virtual display over the same window of time. Not a test: a figure for the notes.
+#   bench/idle_cpu.sh [EDITOR] [SECONDS]
+# EDITOR defaults to build/default/app/tavomix; SECONDS (default 10) is each measuring window.
+# The peer is Debian's milkytracker (installed when missing), started with SDL's dummy audio.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+editor="$(realpath "${1:-$here/build/default/app/tavomix}")"
+seconds="${2:-10}"
+
+if [ "${3:-}" != inside ]; then
+    for tool in xvfb-run xdotool; do
+        command -v "$tool" >/dev/null || { echo "needs $tool (./tools/install-deps.sh)"; exit 1; }
+    done
+    if ! command -v milkytracker >/dev/null; then
+        sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q milkytracker >/dev/null
+    fi
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$editor" "$seconds" inside
+fi
+
+work="$(mktemp -d)"
+pids=()
+trap 'kill -9 "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
+export XDG_RUNTIME_DIR="$work/runtime" XDG_STATE_HOME="$work/state" HOME="$work"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+cd "$work"
+
+ticks() { # user + system clock ticks of a process
+    awk '{print $14 + $15}' "/proc/$1/stat"
+}
+percent() { # clock ticks over the window, as a share of one core
+    awk -v t="$1" -v hz="$(getconf CLK_TCK)" -v s="$seconds" 'BEGIN {printf "%.2f", 100 * t / hz / s}'
+}
+measure() { # PID... : prints each one's CPU share over the window
+    local before=() after=() i
+    for i in "$@"; do before+=("$(ticks "$i")"); done
+    sleep "$seconds"
+    for i in "$@"; do after+=("$(ticks "$i")"); done
+    for i in "${!before[@]}"; do printf '%s ' "$(percent $((after[i] - before[i])))"; done
+    echo
+}
+
+"$editor" >/dev/null 2>&1 &
+pids+=($!); editor_pid=$!
+SDL_AUDIODRIVER=dummy milkytracker >/dev/null 2>&1 &
+pids+=($!); peer_pid=$!
+sleep 4 # both started and settled
+read -r editor_idle peer_idle <<<"$(measure "$editor_pid" "$peer_pid")"
+
+# Playing: ENTER starts song play in the editor (an empty song plays silently, looping).
+win="$(xdotool search --onlyvisible --name 'Music Editor' | head -1)"
+xdotool windowfocus --sync "$win"
+sleep 0.5
+xdotool key Return
+sleep 1
+read -r editor_playing <<<"$(measure "$editor_pid")"
+
+echo "over ${seconds} s, % of one core:"
+echo "  editor idle     ${editor_idle}"
+echo "  editor playing  ${editor_playing}"
+echo "  peer idle       ${peer_idle}"
