@@ -2,9 +2,10 @@
 // so lateness never accumulates. The real backend uses it; tests may too.
 #pragma once
 
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 class PeriodicTimer {
@@ -18,6 +19,8 @@ class PeriodicTimer {
   private:
     void Run(std::chrono::milliseconds period);
     std::function<void()> tick_;
-    std::atomic<bool> stop_{false};
+    std::mutex mutex_;             // guards stop_
+    std::condition_variable wake_; // a kill wakes the sleeping thread at once
+    bool stop_ = false;
     std::thread thread_;
 };

@@ -160,7 +160,10 @@ class FrameBox : public QFrame {
         setLineWidth(1);
     }
     void SetRows(const Rgb* rows, int count) {
-        rows_.assign(rows, rows + std::max(count, 0));
+        // The level meters are painted five times a second: unchanged rows repaint nothing.
+        const std::vector<Rgb> next(rows, rows + std::max(count, 0));
+        if (next == rows_) return;
+        rows_ = next;
         update();
     }
     // Pixels painted one for one into the inside, top-left aligned.

@@ -122,7 +122,13 @@ bool KeysForTheLogic() {
 
 bool KeyFilter::Query(int vk) {
     if (vk < 0 || vk >= KEYS) return false;
-    if (!KeysForTheLogic()) {
+    // A poll asks for every key from 0 up: which window has the keyboard is looked up once per
+    // poll, not once per key.
+    if (vk == 0 || !forLogicKnown_) {
+        forLogic_ = KeysForTheLogic();
+        forLogicKnown_ = true;
+    }
+    if (!forLogic_) {
         // Releases that happen elsewhere never arrive.
         Clear();
         return false;

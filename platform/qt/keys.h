@@ -52,7 +52,8 @@ class KeyFilter : public QObject {
     std::array<bool, KEYS> down_{};    // down now
     std::array<bool, KEYS> pressed_{}; // went down since the last query
     std::map<quint32, int> pressedByScan_;
-    bool clear_ = true; // nothing is down or pressed
+    bool clear_ = true;                             // nothing is down or pressed
+    bool forLogic_ = false, forLogicKnown_ = false; // the keyboard is the logic's, this poll
 };
 
 } // namespace qtplatform
