@@ -91,7 +91,7 @@ class Desktop {
     virtual int ComboSelection(int dialog, int id) = 0;
     // Enables or greys a control, or a menu item by its command id.
     virtual void EnableControl(int dialog, int id, bool enabled) = 0;
-    // Check boxes and radio buttons.
+    // Check boxes and radio buttons, and the tick of a menu item by its command id.
     virtual void SetChecked(int dialog, int id, bool checked) = 0;
     virtual bool IsChecked(int dialog, int id) = 0;
     // Gives the keyboard focus to a control.
@@ -156,6 +156,9 @@ class Desktop {
     // focus. What the user types there is that window's, so the main loop neither polls nor
     // handles keys meanwhile.
     virtual bool KeysBelongToDialog() = 0;
+    // The desktop's keyboard layout as an XKB layout name ("fr", "be", "us", "de(nodeadkeys)"),
+    // or "" when it cannot tell.
+    virtual std::string KeyboardLayout() = 0;
     // True while a window of the program is the active window (the user is working in it).
     virtual bool HasFocus() = 0;
     // A steady clock in milliseconds, for the delays the key poll counts in time.

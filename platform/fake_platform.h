@@ -89,6 +89,7 @@ class FakePlatform : public Desktop, public Voices {
     void DropKeyPresses() override;
     bool KeysBelongToDialog() override;
     bool HasFocus() override;
+    std::string KeyboardLayout() override { return keyboardLayout; }
     int64_t SteadyMilliseconds() override;
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
@@ -128,6 +129,7 @@ class FakePlatform : public Desktop, public Voices {
     bool dialogHasKeys = false;
     int64_t clockMs = 0;                // SteadyMilliseconds
     bool focused = true;                // HasFocus
+    std::string keyboardLayout = "us";  // KeyboardLayout
     DialogEvents* midiTarget = nullptr; // set by OpenMidiInput when `midiAvailable`
     bool midiAvailable = false;
     int quitCode = -1; // set by Quit

@@ -20,6 +20,9 @@ constexpr MenuItem PROGRAM_ITEMS[] = {
     {Command, CMD_LOAD_SONG, "Load Song", nullptr, 0},
     {Command, CMD_EXPORT_WAV, "Export WAV...", nullptr, 0},
     SEPARATOR,
+    {Command, CMD_AZERTY_KEYS, "AZERTY note keys", nullptr, 0},
+    {Command, CMD_QWERTY_KEYS, "QWERTY note keys", nullptr, 0},
+    SEPARATOR,
     {Command, CMD_QUIT, "Quit", nullptr, 0},
 };
 

@@ -175,6 +175,11 @@ bool MenuCommand(int id) {
     case CMD_NEW_SONG:
         if (NewSong()) RemoveRecoveryCopy();
         break;
+    case CMD_AZERTY_KEYS:
+    case CMD_QWERTY_KEYS:
+        settings.keyboard_layout = id == CMD_QWERTY_KEYS ? 1 : 0;
+        ShowNoteLayout();
+        break;
     case CMD_UNDO: Undo(); break;
     case CMD_REDO: Redo(); break;
     case CMD_SAVE_SONG: SaveSongCommand(); break;
@@ -356,6 +361,11 @@ void InstallSongDisplay() {
     song_display.showHistory = ShowHistory;
 }
 
+void ShowNoteLayout() {
+    desktop().SetChecked(MAIN_WINDOW, CMD_AZERTY_KEYS, settings.keyboard_layout == 0);
+    desktop().SetChecked(MAIN_WINDOW, CMD_QWERTY_KEYS, settings.keyboard_layout != 0);
+}
+
 void ShowHistory() {
     desktop().EnableControl(MAIN_WINDOW, CMD_UNDO, CanUndo());
     desktop().EnableControl(MAIN_WINDOW, CMD_REDO, CanRedo());
@@ -366,6 +376,7 @@ void MainWindow::OnInit() {
     settings.cursor_step = 0;
     InstallSongDisplay();
     SetUpToolTips();
+    ShowNoteLayout();
     for (auto& level : play.channel_level) level.store(0, kRelaxed);
     for (auto& muted : play.channel_muted) muted.store(0, kRelaxed);
     ParkFocus();

@@ -54,6 +54,8 @@ void ShowLoadedSong();
 // Tells the user, in an error box, why a song file was refused; silent for a cancelled dialog,
 // a file that could not be opened and a load that succeeded.
 void ReportSongLoadFailure(SongFileResult result);
+// Ticks the Program menu's note-key layout in use.
+void ShowNoteLayout();
 // Greys the Edit menu's Undo and Redo when there is nothing to undo or redo.
 void ShowHistory();
 // Points the song's display hooks at the pattern view and this window.

@@ -82,7 +82,9 @@ int MainLoopPass() {
 int RunProgram(const std::string& commandLine) {
     Desktop& p = desktop();
     SetDefaults();
-    ReadSettings();
+    // Without a settings file the note keys follow the desktop's keyboard; once written, the
+    // file decides.
+    if (!ReadSettings()) settings.keyboard_layout = NoteLayoutFor(p.KeyboardLayout());
     sound_editor_open = 0;
     song.song_modified = 0;
     play.warmup_ticks.store(0, kRelaxed);

@@ -24,10 +24,10 @@ void Encode(int32_t value, unsigned char* b) {
 
 } // namespace
 
-void ReadSettings() {
+bool ReadSettings() {
     // Read only from a regular file: a pipe planted under the name would block start-up.
     std::vector<uint8_t> bytes;
-    if (!ReadFilePrefix(SETTINGS_FILE_NAME, SETTINGS_FILE_SIZE, bytes)) return;
+    if (!ReadFilePrefix(SETTINGS_FILE_NAME, SETTINGS_FILE_SIZE, bytes)) return false;
     const size_t got = bytes.size();
     int32_t values[kFieldCount] = {settings.keyboard_layout, settings.record_enabled,
                                    settings.octave_shift,    settings.cursor_step,
@@ -43,6 +43,13 @@ void ReadSettings() {
     settings.cursor_step = std::clamp(values[3], 0, 16);
     settings.countdown_start = std::clamp(values[4], 1, 6);
     settings.metronome_step = std::clamp(values[5], 2, 16);
+    return true;
+}
+
+int32_t NoteLayoutFor(const std::string& desktopLayout) {
+    // The A-key layout is the one of the keyboards that have A where others have Q.
+    const std::string country = desktopLayout.substr(0, desktopLayout.find_first_of("(,:+"));
+    return country == "fr" || country == "be" ? 0 : 1;
 }
 
 void WriteSettings() {

@@ -8,6 +8,7 @@
 #include "song/song_state.h"
 
 #include <cstdint>
+#include <string>
 
 constexpr const char* SETTINGS_FILE_NAME = "Tavomix.ini";
 constexpr int SETTINGS_FILE_SIZE = 24;
@@ -16,6 +17,10 @@ constexpr int SETTINGS_FILE_SIZE = 24;
 // countdown_start, metronome_step. A missing file changes nothing; a short file fills the values
 // it holds whole and leaves the rest; bytes past the 24th are ignored. Each value is brought to
 // the nearest one its control allows.
-void ReadSettings();
+bool ReadSettings();
+// The note-key layout for a first start, from the desktop's keyboard layout (an XKB layout
+// name such as "fr", "be(oss)" or "us"): 0, the A-key layout, for French and Belgian
+// keyboards, 1, the Q-key layout, for every other.
+int32_t NoteLayoutFor(const std::string& desktopLayout);
 // Writes the six values (creating or truncating the file); a failure is silent.
 void WriteSettings();

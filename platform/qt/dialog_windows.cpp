@@ -539,7 +539,14 @@ void QtDesktop::EnableControl(int dialog, int id, bool enabled) {
 void QtDesktop::SetChecked(int dialog, int id, bool checked) {
     DialogWindow* window = Find(dialog);
     auto* button = window ? qobject_cast<QAbstractButton*>(window->control(id)) : nullptr;
-    if (!button) return;
+    if (!button) {
+        // A menu item by its command id shows a tick.
+        if (QAction* item = window ? window->menuItem(id) : nullptr) {
+            item->setCheckable(true);
+            item->setChecked(checked);
+        }
+        return;
+    }
     // An exclusive group refuses to uncheck its checked button; lift it for the change.
     QButtonGroup* group = button->group();
     if (group) group->setExclusive(false);

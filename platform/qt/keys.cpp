@@ -8,8 +8,11 @@
 #include "resources/resource_ids.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QGuiApplication>
+#include <QInputMethod>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QWindow>
 
 namespace qtplatform {
@@ -206,6 +209,28 @@ bool QtDesktop::IsKeyDown(int virtualKey) {
 
 void QtDesktop::DropKeyPresses() {
     keys_->DropPresses();
+}
+
+std::string QtDesktop::KeyboardLayout() {
+    // The layout X is set up with, as the session or the system names it; else the country of
+    // the input method's locale.
+    QString layout = qEnvironmentVariable("XKB_DEFAULT_LAYOUT");
+    if (layout.isEmpty()) {
+        QFile keyboard("/etc/default/keyboard");
+        if (keyboard.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            for (const QString& line : QString::fromUtf8(keyboard.readAll()).split('\n')) {
+                if (!line.startsWith("XKBLAYOUT=")) continue;
+                layout = line.mid(10).remove('"').trimmed();
+            }
+        }
+    }
+    layout = layout.section(',', 0, 0).trimmed(); // the first of several
+    if (layout.isEmpty()) {
+        const QLocale locale = QGuiApplication::inputMethod()->locale();
+        if (locale.territory() == QLocale::France) layout = "fr";
+        if (locale.territory() == QLocale::Belgium) layout = "be";
+    }
+    return layout.toStdString();
 }
 
 bool QtDesktop::HasFocus() {

@@ -84,6 +84,7 @@ class QtDesktop : public Desktop {
     void DropKeyPresses() override;
     bool KeysBelongToDialog() override;
     bool HasFocus() override;
+    std::string KeyboardLayout() override;
     int StartPeriodicTimer(int periodMs, std::function<void()> tick) override;
     void KillPeriodicTimer(int id) override;
 

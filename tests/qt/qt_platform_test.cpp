@@ -124,15 +124,18 @@ TEST_F(QtPlatformTest, ButtonsAndMenuItemsSendTheirCommands) {
             if (item->text() == "Quit") quit = item;
             if (item->text() == "Undo") undo = item;
         }
-    EXPECT_EQ(items, (std::vector<std::string>{"Sound Editor", "-", "New Song", "-", "Save Song",
-                                               "Load Song", "Export WAV...", "-", "Quit", "Undo",
-                                               "Redo", "Save Samples", "Load Samples", "About"}));
+    EXPECT_EQ(items, (std::vector<std::string>{
+                         "Sound Editor", "-", "New Song", "-", "Save Song", "Load Song",
+                         "Export WAV...", "-", "AZERTY note keys", "QWERTY note keys", "-", "Quit",
+                         "Undo", "Redo", "Save Samples", "Load Samples", "About"}));
     // Menu items are greyed by their command id.
     ASSERT_NE(undo, nullptr);
     qt.EnableControl(MAIN_WINDOW, 1204, false);
     EXPECT_FALSE(undo->isEnabled());
     qt.EnableControl(MAIN_WINDOW, 1204, true);
     EXPECT_TRUE(undo->isEnabled());
+    qt.SetChecked(MAIN_WINDOW, 1204, true);
+    EXPECT_TRUE(undo->isChecked());
     ASSERT_NE(quit, nullptr);
     quit->trigger();
     EXPECT_EQ(events.log.back(), "command 1201 0");

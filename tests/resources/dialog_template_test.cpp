@@ -228,10 +228,17 @@ TEST(MainMenu, IsExactlyAsTabled) {
         int id; // 0: separator
         const char* text;
     };
-    const Item program[] = {{1211, "Sound Editor"},  {0, ""},
-                            {1203, "New Song"},      {0, ""},
-                            {1206, "Save Song"},     {1207, "Load Song"},
-                            {1208, "Export WAV..."}, {0, ""},
+    const Item program[] = {{1211, "Sound Editor"},
+                            {0, ""},
+                            {1203, "New Song"},
+                            {0, ""},
+                            {1206, "Save Song"},
+                            {1207, "Load Song"},
+                            {1208, "Export WAV..."},
+                            {0, ""},
+                            {1209, "AZERTY note keys"},
+                            {1210, "QWERTY note keys"},
+                            {0, ""},
                             {1201, "Quit"}};
     const Item edit[] = {{1204, "Undo"}, {1205, "Redo"}};
     const Item samples[] = {{1216, "Save Samples"}, {1217, "Load Samples"}};
@@ -241,7 +248,7 @@ TEST(MainMenu, IsExactlyAsTabled) {
         const Item* items;
         int count;
     } popups[4] = {
-        {"Program", program, 9}, {"Edit", edit, 2}, {"Samples", samples, 2}, {"About", about, 1}};
+        {"Program", program, 12}, {"Edit", edit, 2}, {"Samples", samples, 2}, {"About", about, 1}};
 
     const MenuTemplate& menu = MainMenu();
     EXPECT_EQ(menu.id, 106);

@@ -5,6 +5,8 @@
 #include "shell_fixture.h"
 #include "song/note_entry.h"
 
+#include <cstdio>
+
 namespace {
 
 class Program : public ::testing::Test {
@@ -31,6 +33,7 @@ class Program : public ::testing::Test {
 };
 
 TEST_F(Program, StartsWithDefaultsAndWritesTheSettingsOnQuit) {
+    fake.keyboardLayout = "fr"; // a first start on a French keyboard: the A-key note layout
     EXPECT_EQ(RunProgram(""), 0);
     EXPECT_EQ(settings.countdown_start, 5);
     EXPECT_EQ(text(1276), "Countdown Start : 4.");
@@ -57,6 +60,26 @@ TEST_F(Program, StartsWithDefaultsAndWritesTheSettingsOnQuit) {
     EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME),
               (std::vector<uint8_t>{0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,
                                     0, 0, 0, 0, 5, 0, 0, 0, 4, 0, 0, 0}));
+}
+
+TEST_F(Program, FirstStartTakesTheNoteKeysFromTheDesktopAndTheMenuChangesThem) {
+    fake.keyboardLayout = "be(oss)";
+    RunProgram("");
+    EXPECT_EQ(settings.keyboard_layout, 0);
+    std::remove(SETTINGS_FILE_NAME);
+    fake.keyboardLayout = "us";
+    RunProgram("");
+    EXPECT_EQ(settings.keyboard_layout, 1);
+    EXPECT_TRUE(fake.control(MAIN_WINDOW, CMD_QWERTY_KEYS).checked);
+    EXPECT_FALSE(fake.control(MAIN_WINDOW, CMD_AZERTY_KEYS).checked);
+    // The menu switches them and the choice is kept with the other settings; the file, once
+    // written, wins over the desktop.
+    main_window().OnCommand(CMD_AZERTY_KEYS, CMD_CLICKED);
+    EXPECT_TRUE(fake.control(MAIN_WINDOW, CMD_AZERTY_KEYS).checked);
+    EXPECT_FALSE(fake.control(MAIN_WINDOW, CMD_QWERTY_KEYS).checked);
+    WriteSettings(); // as the run's end does
+    RunProgram("");
+    EXPECT_EQ(settings.keyboard_layout, 0);
 }
 
 TEST_F(Program, ReadsAShortSettingsFileAndForgetsTheCursorStep) {
