@@ -36,6 +36,8 @@ int main(int argc, char** argv) {
         commandLine += argv[i];
     }
     QApplication app(argc, argv);
+    // The installed menu entry's name, so that the desktop matches the window to it.
+    QGuiApplication::setDesktopFileName("org.tavomix.Tavomix");
     QtDesktop desktop;
     OpenAlVoices live;
     live.OpenDevice();

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-svg-dev libopenal-dev librtmidi-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation2 xvfb xauth xdotool imagemagick librsvg2-bin sox
+    desktop-file-utils appstream shared-mime-info libglib2.0-bin
 )
 
 missing=()

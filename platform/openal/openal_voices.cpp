@@ -19,8 +19,9 @@ namespace {
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 // OpenAL Soft takes its period from its configuration file: the program ships alsoft.conf
-// beside its executable (256 x 2 frames, about 7 ms) and points OpenAL at it unless the user
-// chose a configuration of their own.
+// (256 x 2 frames, about 7 ms) and points OpenAL at it unless the user chose a configuration of
+// their own. In the build tree the file lies beside the executable; installed, the executable is
+// in bin/ and the file in share/tavomix/ beside it.
 void UseShippedConfiguration() {
     if (std::getenv("ALSOFT_CONF")) return;
     char path[4096];
@@ -29,8 +30,13 @@ void UseShippedConfiguration() {
     path[n] = '\0';
     std::string dir(path);
     dir.erase(dir.find_last_of('/') + 1);
-    const std::string conf = dir + "alsoft.conf";
-    if (access(conf.c_str(), R_OK) == 0) setenv("ALSOFT_CONF", conf.c_str(), 0);
+    for (const char* place : {"alsoft.conf", "../share/tavomix/alsoft.conf"}) {
+        const std::string conf = dir + place;
+        if (access(conf.c_str(), R_OK) == 0) {
+            setenv("ALSOFT_CONF", conf.c_str(), 0);
+            return;
+        }
+    }
 }
 
 void Quieten() {

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# `cmake --install` into a temporary prefix: exactly the expected files, programs that run from
+# there (the editor finding its audio settings in share/tavomix/), a menu entry and metadata the
+# freedesktop.org validators accept and that agree with each other, and file types that name
+# songs by their name and by their first bytes. Nothing outside the temporary folder is touched.
+#   install_test.sh CMAKE BUILD_DIR
+set -euo pipefail
+cmake="$1"
+build="$2"
+id=org.tavomix.Tavomix
+
+needed=(desktop-file-validate appstreamcli update-mime-database gio)
+missing=()
+for tool in "${needed[@]}"; do command -v "$tool" >/dev/null || missing+=("$tool"); done
+if [ ${#missing[@]} -ne 0 ]; then
+    echo "SKIPPED: needs ${missing[*]} (tools/install-deps.sh installs them)"
+    exit 77
+fi
+
+work="$(mktemp -d)"
+pid=""
+cleanup() {
+    if [ -n "$pid" ]; then
+        kill -9 "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+# The tools and the editor keep their caches and settings in the temporary folder too.
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache"
+export GIO_USE_VFS=local
+mkdir -p "$HOME"
+prefix="$work/prefix"
+share="$prefix/share"
+"$cmake" --install "$build" --prefix "$prefix" >/dev/null
+
+expected="bin/tavomix
+bin/tavomix-render
+share/applications/$id.desktop
+share/doc/tavomix/copyright
+share/icons/hicolor/scalable/apps/$id.svg
+share/metainfo/$id.metainfo.xml
+share/mime/packages/$id.xml
+share/tavomix/alsoft.conf"
+installed="$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | sort)"
+[ "$installed" = "$expected" ] || fail "installed files differ:
+$(diff <(echo "$expected") <(echo "$installed") || true)"
+[ -x "$prefix/bin/tavomix" ] && [ -x "$prefix/bin/tavomix-render" ] || fail "programs not executable"
+
+# The validators: any error fails; their notes are shown.
+desktop="$share/applications/$id.desktop"
+desktop-file-validate "$desktop" || fail "desktop-file-validate refused the menu entry"
+appstreamcli validate --no-net "$share/metainfo/$id.metainfo.xml" ||
+    fail "appstreamcli refused the metainfo"
+
+# The entry starts the installed program with one file, shows the installed icon and offers
+# the types the mime package defines; the metadata launches this entry.
+grep -qx 'Exec=tavomix %f' "$desktop" || fail "Exec is not 'tavomix %f'"
+grep -qx "Icon=$id" "$desktop" || fail "Icon is not $id"
+types="$(sed -n 's/^MimeType=//p' "$desktop" | tr ';' '\n' | sed '/^$/d' | sort)"
+defined="$(grep -o '<mime-type type="[^"]*"' "$share/mime/packages/$id.xml" | cut -d'"' -f2 | sort)"
+[ -n "$types" ] && [ "$types" = "$defined" ] || fail "MimeType ($types) is not what the mime package defines ($defined)"
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" \
+    "$share/metainfo/$id.metainfo.xml" || fail "the metainfo does not launch $id.desktop"
+
+# The file types, seen through the temporary prefix alone.
+export XDG_DATA_DIRS="$share" XDG_DATA_HOME="$work/data-home"
+update-mime-database "$share/mime"
+printf 'TVS\000' >"$work/tune.son"
+printf 'TVX\001COMP' >"$work/tune-without-extension"
+printf 'TVS\002' >"$work/not-a-song"
+head -c 1408 /dev/zero >"$work/sounds.fms"
+type_of() { gio info -a standard::content-type "$1" | sed -n 's/^ *standard::content-type: //p'; }
+[ "$(type_of "$work/tune.son")" = application/x-tavomix-song ] || fail ".son is not a song"
+[ "$(type_of "$work/tune-without-extension")" = application/x-tavomix-song ] ||
+    fail "a song without its extension is not known by its first bytes"
+[ "$(type_of "$work/not-a-song")" != application/x-tavomix-song ] ||
+    fail "\"TV\" and a fourth byte other than 0 or 1 was taken for a song"
+[ "$(type_of "$work/sounds.fms")" = application/x-tavomix-bank ] || fail ".fms is not a sound bank"
+
+# The installed renderer runs from the prefix and wants its arguments.
+set +e
+"$prefix/bin/tavomix-render" >/dev/null 2>"$work/render.err"
+code=$?
+set -e
+[ $code -eq 2 ] && grep -q '^usage: tavomix-render' "$work/render.err" ||
+    fail "tavomix-render without arguments: exit $code, $(cat "$work/render.err")"
+
+# The installed editor hands OpenAL the audio settings in share/tavomix/: OpenAL's trace names
+# each configuration file it reads. The editor runs offscreen, in the temporary folder.
+mkdir -m 700 "$work/runtime"
+(
+    cd "$work"
+    unset ALSOFT_CONF
+    QT_QPA_PLATFORM=offscreen XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/runtime" \
+        ALSOFT_LOGLEVEL=3 exec "$prefix/bin/tavomix" >"$work/editor.log" 2>&1
+) &
+pid=$!
+conf="$prefix/bin/../share/tavomix/alsoft.conf"
+for _ in $(seq 100); do
+    grep -qF "Loading config $conf" "$work/editor.log" && break
+    sleep 0.1
+done
+grep -qF "Loading config $conf" "$work/editor.log" ||
+    fail "the installed editor did not point OpenAL at $conf:
+$(grep 'Loading config' "$work/editor.log" || cat "$work/editor.log")"
+echo PASS
