@@ -12,7 +12,8 @@ int VisibleHeight(const ControlTemplate& control) {
 }
 
 const DialogTemplate* FindDialogTemplate(int id) {
-    for (const DialogTemplate* dialog : {&SOUND_EDITOR_DIALOG, &ABOUT_DIALOG, &MAIN_DIALOG}) {
+    for (const DialogTemplate* dialog :
+         {&SOUND_EDITOR_DIALOG, &ABOUT_DIALOG, &KEYS_DIALOG, &MAIN_DIALOG}) {
         if (dialog->id == id) return dialog;
     }
     return nullptr;

@@ -88,6 +88,7 @@ struct DialogTemplate {
 // The three tables (resources/dialog_101.cpp, dialog_102.cpp, dialog_105.cpp).
 extern const DialogTemplate SOUND_EDITOR_DIALOG;
 extern const DialogTemplate ABOUT_DIALOG;
+extern const DialogTemplate KEYS_DIALOG;
 extern const DialogTemplate MAIN_DIALOG;
 
 // ---------------------------------------------------------------------------------- menus

@@ -37,6 +37,7 @@ constexpr MenuItem SAMPLES_ITEMS[] = {
 };
 
 constexpr MenuItem ABOUT_ITEMS[] = {
+    {Command, CMD_KEYS, "Keys...", nullptr, 0},
     {Command, CMD_ABOUT, "About", nullptr, 0},
 };
 

@@ -26,6 +26,7 @@ constexpr int CMD_SOUND_EDITOR = 1211;
 constexpr int CMD_SAVE_SAMPLES = 1216;
 constexpr int CMD_LOAD_SAMPLES = 1217;
 constexpr int CMD_ABOUT = 1218;
+constexpr int CMD_KEYS = 1280; // About menu: the Keys window
 
 // Pattern view, one control per channel, channel 1 first.
 constexpr int UPPER_BOX[] = {1050, 1053, 1054, 1055};      // rows r-4 .. r-1 above the cursor row r
@@ -99,6 +100,7 @@ constexpr int EDITOR_WAVEFORM_TYPE_GROUP = 1222; // group box around the list, e
 // ----------------------------------------------------------------------------- About box 102
 
 constexpr int DIALOG_ABOUT = 102;        // modeless
+constexpr int DIALOG_KEYS = 103;         // modeless: the note and command keys
 constexpr int ABOUT_VERSION_TEXT = 1266; // receives the version line when the box opens
 
 // ------------------------------------------------------------------------------------ bitmaps
@@ -140,3 +142,12 @@ constexpr int BITMAP_TITLE_LETTERING = 144; // the words "Music Editing System."
 
 // The window and program icon, resources/bitmaps/icon.svg: named by this text, not a number.
 constexpr const char BITMAP_ICON[] = "icon";
+
+// ------------------------------------------------------------------ Keys window 103
+// Key caps in four rows of up to ten, laid out as on the keyboard: row r, column c is
+// KEYS_CAP_FIRST + 10 * r + c. Each shows the key and the note it plays.
+constexpr int KEYS_CAP_FIRST = 1301;
+constexpr int KEYS_ROWS = 4, KEYS_COLUMNS = 10;
+constexpr int KEYS_LAYOUT_TEXT = 1341;   // which note layout the caps show
+constexpr int KEYS_COMMANDS_LEFT = 1342; // the command keys and what each does, two columns
+constexpr int KEYS_COMMANDS_RIGHT = 1343;

@@ -9,6 +9,16 @@
 // Threads: UI thread, once per pass of the main loop after the key poll.
 #pragma once
 
+#include <vector>
+
 // Acts on the key state: one command, cursor move or edit, or a note. `commandsEnabled` is 1
 // while the sound editor is closed; with 0 only note keys act, and they only sound.
 void HandleKeys(int commandsEnabled);
+
+// One line of the chart of the command keys: the keys as printed on them and what they do.
+struct KeyCommandLine {
+    const char* keys;
+    const char* does;
+};
+// The chart, from the handler's own table, in the order the handler tries the keys.
+std::vector<KeyCommandLine> KeyCommandChart();

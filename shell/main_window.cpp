@@ -5,6 +5,7 @@
 #include "files/sound_bank_file.h"
 #include "files/wav_export.h"
 #include "platform/voices.h"
+#include "shell/keys_window.h"
 #include "shell/pattern_view.h"
 #include "shell/recovery.h"
 #include "shell/settings_file.h"
@@ -189,6 +190,7 @@ bool MenuCommand(int id) {
     case CMD_SAVE_SAMPLES: SaveSamplesCommand(); break;
     case CMD_LOAD_SAMPLES: LoadSamplesCommand(); break;
     case CMD_ABOUT: desktop().CreateDialog(DIALOG_ABOUT, &about_box); break;
+    case CMD_KEYS: desktop().CreateDialog(DIALOG_KEYS, &keys_window()); break;
     default: break;
     }
     return false;

@@ -243,6 +243,13 @@ int KeyboardNote() {
     return note;
 }
 
+int NoteOfKey(int layout, int vk) {
+    const char* keys = layout != 0 ? kNoteKeysQ : kNoteKeysA;
+    for (int i = 0; i < 25; ++i)
+        if ((keys[i] != 0 ? keys[i] : VKEY_COMMA) == vk) return i + 1;
+    return vk == VKEY_PERIOD ? 26 : 0;
+}
+
 int MidiNote(int key) {
     if (key < kLowestMidiKey || key > kHighestMidiKey) return 0;
     if (key <= 47) return key + 15; // 33..62, the lower bank whatever the octave toggle

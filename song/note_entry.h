@@ -92,6 +92,9 @@ void HandleMidiMessage(uint8_t status, uint8_t data1, uint8_t data2);
 // The note number of the note keys pressed in this poll (the highest key wins, the period key
 // overrides all), with the octave toggle applied; 0 when no note key went down.
 int KeyboardNote();
+// The note number the key `vk` plays in a note layout (`keyboard_layout` 0 or not), octave
+// toggle off; 0 for a key that plays none. The Keys window's chart comes from here.
+int NoteOfKey(int layout, int vk);
 // The note number a MIDI key enters, or 0 for keys outside 18..78.
 int MidiNote(int key);
 

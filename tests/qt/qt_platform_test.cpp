@@ -127,7 +127,7 @@ TEST_F(QtPlatformTest, ButtonsAndMenuItemsSendTheirCommands) {
     EXPECT_EQ(items, (std::vector<std::string>{
                          "Sound Editor", "-", "New Song", "-", "Save Song", "Load Song",
                          "Export WAV...", "-", "AZERTY note keys", "QWERTY note keys", "-", "Quit",
-                         "Undo", "Redo", "Save Samples", "Load Samples", "About"}));
+                         "Undo", "Redo", "Save Samples", "Load Samples", "Keys...", "About"}));
     // Menu items are greyed by their command id.
     ASSERT_NE(undo, nullptr);
     qt.EnableControl(MAIN_WINDOW, 1204, false);

@@ -242,13 +242,13 @@ TEST(MainMenu, IsExactlyAsTabled) {
                             {1201, "Quit"}};
     const Item edit[] = {{1204, "Undo"}, {1205, "Redo"}};
     const Item samples[] = {{1216, "Save Samples"}, {1217, "Load Samples"}};
-    const Item about[] = {{1218, "About"}};
+    const Item about[] = {{1280, "Keys..."}, {1218, "About"}};
     const struct {
         const char* text;
         const Item* items;
         int count;
     } popups[4] = {
-        {"Program", program, 12}, {"Edit", edit, 2}, {"Samples", samples, 2}, {"About", about, 1}};
+        {"Program", program, 12}, {"Edit", edit, 2}, {"Samples", samples, 2}, {"About", about, 2}};
 
     const MenuTemplate& menu = MainMenu();
     EXPECT_EQ(menu.id, 106);
