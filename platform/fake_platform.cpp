@@ -300,3 +300,9 @@ void FakePlatform::Stop(int voice) {
     ++voices[voice].stops;
     audioLog.push_back("stop " + std::to_string(voice));
 }
+
+bool FakePlatform::KeepOutput() {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    ++outputChecks;
+    return outputConnected;
+}

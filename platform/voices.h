@@ -22,6 +22,14 @@ class Voices {
     virtual void Play(int voice, bool looping) = 0;
     // Stops the voice and rewinds it to its first sample.
     virtual void Stop(int voice) = 0;
+    // Keeps the output going and says whether it is: false while the device the voices played
+    // on is gone (the sound server ended, the card was unplugged), true otherwise, also when
+    // there never was a device. The live voices notice the loss here, and while it lasts try
+    // about once a second to open a device again, bringing the five voices back with their
+    // sizes, volumes and samples; meanwhile every call above keeps its effect on the buffers
+    // but is not heard. Called by the UI's pass only, never by the tick, so that the
+    // milliseconds a reopen takes never delay a tick.
+    virtual bool KeepOutput() { return true; }
 };
 
 // Voices whose mix is rendered on demand instead of played: the WAV export plays the song into

@@ -8,6 +8,7 @@
 #include "shell/recovery.h"
 #include "shell/settings_file.h"
 #include "shell/sound_editor_window.h"
+#include "shell/sound_status.h"
 #include "song/note_entry.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
@@ -56,6 +57,7 @@ int MainLoopPass() {
     play.current_channel.store(static_cast<int16_t>(play.current_channel.load(kRelaxed) & 3),
                                kRelaxed);
     ApplyTickRequests();
+    PollSoundOutput();
     // What is typed into a dialog (a file name, ENTER on its button) is the dialog's: no key is
     // polled meanwhile, and keys still held when it closes count only once pressed again.
     if (p.KeysBelongToDialog()) {

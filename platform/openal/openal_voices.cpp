@@ -8,6 +8,7 @@
 #include <alsa/error.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -83,9 +84,11 @@ bool OpenAlVoices::OpenLoopback(int rate) {
 bool OpenAlVoices::MakeContext(const int* attributes) {
     context_ = alcCreateContext(device_, attributes);
     if (!context_ || !alcMakeContextCurrent(context_)) {
-        Close();
+        ReleaseDevice();
         return false;
     }
+    // A loopback device never loses anything; an output device tells when it is gone.
+    tellsLoss_ = !loopback_ && alcIsExtensionPresent(device_, "ALC_EXT_disconnect") == ALC_TRUE;
     alGenSources(VOICES, sources_);
     alGenBuffers(VOICES, buffers_);
     for (int v = 0; v < VOICES; ++v) {
@@ -96,7 +99,7 @@ bool OpenAlVoices::MakeContext(const int* attributes) {
     return alGetError() == AL_NO_ERROR;
 }
 
-void OpenAlVoices::Close() {
+void OpenAlVoices::ReleaseDevice() {
     if (context_) {
         alcMakeContextCurrent(context_);
         for (unsigned s : sources_) alSourceStop(s);
@@ -108,31 +111,75 @@ void OpenAlVoices::Close() {
     }
     if (device_) alcCloseDevice(device_);
     device_ = nullptr;
+    tellsLoss_ = false;
+}
+
+void OpenAlVoices::Close() {
+    ReleaseDevice();
+    lost_ = false;
     for (auto& s : samples_) s.clear();
 }
 
-void OpenAlVoices::Create(int voice, int bytes, int volumeHundredthsDb) {
-    if (silent() || voice < 0 || voice >= VOICES || bytes <= 0) return;
-    samples_[voice].assign(static_cast<size_t>(bytes), 128);
-    alSourceStop(sources_[voice]);
-    alSourcei(sources_[voice], AL_BUFFER, 0);
-    alBufferData(buffers_[voice], AL_FORMAT_MONO8, samples_[voice].data(), bytes, VOICE_RATE);
-    alSourcei(sources_[voice], AL_BUFFER, static_cast<ALint>(buffers_[voice]));
-    alSourcef(sources_[voice], AL_GAIN,
-              static_cast<float>(std::pow(10.0, volumeHundredthsDb / 2000.0)));
+bool OpenAlVoices::KeepOutput() {
+    const auto now = std::chrono::steady_clock::now();
+    if (!lost_) {
+        if (!tellsLoss_) return true;
+        ALCint connected = ALC_TRUE;
+        alcGetIntegerv(device_, ALC_CONNECTED, 1, &connected);
+        if (connected) return true;
+        // Its sources have stopped for good: a new device is the only way back.
+        ReleaseDevice();
+        lost_ = true;
+        nextReopen_ = now; // a server that was restarted may answer already
+    }
+    if (now < nextReopen_) return false;
+    nextReopen_ = now + kReopenInterval;
+    device_ = alcOpenDevice(nullptr);
+    if (!device_ || !MakeContext(nullptr)) {
+        ReleaseDevice();
+        return false;
+    }
+    lost_ = false;
+    for (int v = 0; v < VOICES; ++v) {
+        if (samples_[v].empty()) continue;
+        Upload(v);
+        ApplyVolume(v);
+    }
+    return true;
 }
 
-void OpenAlVoices::Fill(int voice, const uint8_t* samples, int count) {
-    if (silent() || voice < 0 || voice >= VOICES || count <= 0) return;
-    std::vector<uint8_t>& whole = samples_[voice];
-    std::copy(samples, samples + std::min<size_t>(static_cast<size_t>(count), whole.size()),
-              whole.begin());
+void OpenAlVoices::Upload(int voice) {
     // A buffer attached to a source cannot be refilled: detach, fill, attach again.
     alSourceStop(sources_[voice]);
     alSourcei(sources_[voice], AL_BUFFER, 0);
-    alBufferData(buffers_[voice], AL_FORMAT_MONO8, whole.data(), static_cast<ALsizei>(whole.size()),
-                 VOICE_RATE);
+    alBufferData(buffers_[voice], AL_FORMAT_MONO8, samples_[voice].data(),
+                 static_cast<ALsizei>(samples_[voice].size()), VOICE_RATE);
     alSourcei(sources_[voice], AL_BUFFER, static_cast<ALint>(buffers_[voice]));
+}
+
+void OpenAlVoices::ApplyVolume(int voice) {
+    alSourcef(sources_[voice], AL_GAIN,
+              static_cast<float>(std::pow(10.0, volumes_[voice] / 2000.0)));
+}
+
+// The voices' samples and volumes are kept even while nothing can be heard, so that a device
+// found again plays what the program last put in them.
+void OpenAlVoices::Create(int voice, int bytes, int volumeHundredthsDb) {
+    if (voice < 0 || voice >= VOICES || bytes <= 0) return;
+    samples_[voice].assign(static_cast<size_t>(bytes), 128);
+    volumes_[voice] = volumeHundredthsDb;
+    if (silent()) return;
+    Upload(voice);
+    ApplyVolume(voice);
+}
+
+void OpenAlVoices::Fill(int voice, const uint8_t* samples, int count) {
+    if (voice < 0 || voice >= VOICES || count <= 0) return;
+    std::vector<uint8_t>& whole = samples_[voice];
+    if (whole.empty()) return;
+    std::copy(samples, samples + std::min<size_t>(static_cast<size_t>(count), whole.size()),
+              whole.begin());
+    if (!silent()) Upload(voice);
 }
 
 void OpenAlVoices::Play(int voice, bool looping) {
