@@ -30,6 +30,9 @@ class Voices {
     // but is not heard. Called by the UI's pass only, never by the tick, so that the
     // milliseconds a reopen takes never delay a tick.
     virtual bool KeepOutput() { return true; }
+    // True while there is an output device to keep (playing on one, or looking for it again):
+    // only then does KeepOutput need calling. Any thread.
+    virtual bool HasOutput() const { return false; }
 };
 
 // Voices whose mix is rendered on demand instead of played: the WAV export plays the song into

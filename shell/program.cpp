@@ -32,14 +32,18 @@ constexpr int kNoWork = -1;         // the next pass when something happens
 // How soon the main loop needs another pass: every millisecond while a key is down (its
 // repeat, its release), while playing or counting down (the tick's requests, real-time
 // recording; the count-down runs only while playing) and during the warm-up; otherwise at the
-// autosave's deadline, or when an event comes (a key, MIDI, a click), whichever is first.
+// autosave's deadline or the next look at the sound output, or when an event comes (a key,
+// MIDI, a click), whichever is first.
 int NextPassIn(int64_t now) {
     if (play.playing.load(kRelaxed) || play.countdown_image.load(kRelaxed) != 0 ||
         play.warmup_ticks.load(kRelaxed) < WARMUP_TICKS || KeysDown())
         return kBusy;
-    const int64_t autosave = AutosaveDueIn(now);
-    if (autosave < 0) return kNoWork;
-    return static_cast<int>(std::clamp<int64_t>(autosave, kBusy, AUTOSAVE_PERIOD_MS));
+    // The nearest of the deadlines: the autosave's, and the next look at the sound output.
+    int64_t next = -1;
+    for (const int64_t due : {AutosaveDueIn(now), SoundOutputLookIn(now)})
+        if (due >= 0 && (next < 0 || due < next)) next = due;
+    if (next < 0) return kNoWork;
+    return static_cast<int>(std::clamp<int64_t>(next, kBusy, AUTOSAVE_PERIOD_MS));
 }
 
 void SetDefaults() {

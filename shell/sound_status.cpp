@@ -27,3 +27,9 @@ void PollSoundOutput() {
                              s.lost ? "Sound output lost; waiting for a device..."
                                     : "Sound output is back.");
 }
+
+int64_t SoundOutputLookIn(int64_t nowMs) {
+    if (!voices().HasOutput()) return -1;
+    const int64_t due = sound_output_status.nextLookMs - nowMs;
+    return due > 0 ? due : 0;
+}

@@ -19,3 +19,6 @@ extern SoundOutputStatus sound_output_status;
 // holds this thread and the lock for up to about 20 ms), then tells a change in the status
 // line.
 void PollSoundOutput();
+// Milliseconds until PollSoundOutput next wants to look, or -1 when there is no output device
+// to watch (the main loop may then sleep as long as it likes).
+int64_t SoundOutputLookIn(int64_t nowMs);

@@ -50,6 +50,7 @@ class OpenAlVoices : public Voices {
     bool KeepOutput() override;
     // True from the loss of the output device until KeepOutput has a new one.
     bool lost() const { return lost_; }
+    bool HasOutput() const override { return !loopback_ && (!silent() || lost_); }
     static constexpr std::chrono::milliseconds kReopenInterval{1000};
 
     // Loopback only: mixes the next `frames` samples into `out`.
