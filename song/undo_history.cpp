@@ -130,6 +130,17 @@ Step Apply(Step&& step) {
     return back;
 }
 
+// Takes the newest step of `from` (undo or redo), applies it, and keeps the way back in `to`.
+template <typename From, typename To> bool MoveStep(From& from, To& to) {
+    ObserveChanges(false);
+    if (from.empty()) return false;
+    Step step = std::move(from.back());
+    from.pop_back();
+    to.push_back(Apply(std::move(step)));
+    song_display.showHistory();
+    return true;
+}
+
 } // namespace
 
 void ResetUndoHistory() {
@@ -151,23 +162,11 @@ void ObserveChanges(bool gathering) {
 }
 
 bool Undo() {
-    ObserveChanges(false);
-    if (history.undo.empty()) return false;
-    Step step = std::move(history.undo.back());
-    history.undo.pop_back();
-    history.redo.push_back(Apply(std::move(step)));
-    song_display.showHistory();
-    return true;
+    return MoveStep(history.undo, history.redo);
 }
 
 bool Redo() {
-    ObserveChanges(false);
-    if (history.redo.empty()) return false;
-    Step step = std::move(history.redo.back());
-    history.redo.pop_back();
-    history.undo.push_back(Apply(std::move(step)));
-    song_display.showHistory();
-    return true;
+    return MoveStep(history.redo, history.undo);
 }
 
 bool CanUndo() {

@@ -32,16 +32,7 @@ TEST(AudioLoopback, StartedNotesAreHeardAtTheirPitch) {
     InitSoundBank();
     StartAudio();
     for (int hz : {440, 262}) {
-        ClearStartedFlags();
-        engine.ActiveSound = {};
-        engine.ActiveSound.soundType = 1;
-        engine.ActiveSound.testFrequency = hz;
-        engine.ActiveSound.initVolume = 15;
-        engine.ActiveSound.fade = 7;
-        engine.ActiveSound.waveform = 2;
-        SelectRenderBuffer(1);
-        RenderSound(1);
-        StartSound(1);
+        StartPulseNote(hz);
         std::vector<int16_t> mix(rate / 2);
         loop.Render(mix.data(), static_cast<int>(mix.size()));
         EXPECT_NEAR(MeasureHz(mix, 2400, rate / 2 - 2400, rate), hz, hz * 0.01);
@@ -64,20 +55,7 @@ TEST(AudioLoopback, LoopingVoicesGoOnAndOnceVoicesEnd) {
     SetVoices(&loop);
     InitSoundBank();
     StartAudio();
-    auto start = [](int useLength) {
-        ClearStartedFlags();
-        engine.ActiveSound = {};
-        engine.ActiveSound.soundType = 1;
-        engine.ActiveSound.testFrequency = 440;
-        engine.ActiveSound.initVolume = 15;
-        engine.ActiveSound.fade = 7;
-        engine.ActiveSound.useLength = useLength;
-        engine.ActiveSound.lengthSeconds = 2.0; // longer than the buffer: it sounds to its end
-        engine.ActiveSound.waveform = 2;
-        SelectRenderBuffer(1);
-        RenderSound(1);
-        StartSound(1);
-    };
+    auto start = [](int useLength) { StartPulseNote(440, useLength); };
     // A sustained note loops: still sounding after 3 s.
     start(0);
     EXPECT_EQ(engine.loop_flags[1], 1);

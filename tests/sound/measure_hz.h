@@ -1,5 +1,9 @@
-// The pitch of a mixed signal, for the end-to-end sound tests.
+// For the end-to-end sound tests: a steady pulse note started as the note path does, and the
+// pitch of a mixed signal.
 #pragma once
+
+#include "sound/audio_output.h"
+#include "sound/synthesis.h"
 
 #include <cstdint>
 #include <vector>
@@ -20,3 +24,20 @@ inline double MeasureHz(const std::vector<int16_t>& mix, int from, int count, in
     return crossings < 2 ? 0 : (crossings - 1) * double(rate) / (last - first);
 }
 
+// Renders a note of sound type 1 (a steady pulse at full volume) at `hz` and starts it. With
+// `useLength` it plays its whole buffer once; otherwise it loops. Engine lock not needed in the
+// tests' single thread.
+inline void StartPulseNote(int hz, int useLength = 0) {
+    ClearStartedFlags();
+    engine.ActiveSound = {};
+    engine.ActiveSound.soundType = 1;
+    engine.ActiveSound.testFrequency = hz;
+    engine.ActiveSound.initVolume = 15;
+    engine.ActiveSound.fade = 7;
+    engine.ActiveSound.useLength = useLength;
+    engine.ActiveSound.lengthSeconds = 2.0; // longer than the buffer: it sounds to its end
+    engine.ActiveSound.waveform = 2;
+    SelectRenderBuffer(1);
+    RenderSound(1);
+    StartSound(1);
+}

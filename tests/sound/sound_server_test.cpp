@@ -46,17 +46,8 @@ class SoundServer : public ::testing::Test {
 
     // Renders a sustained note of sound type 1 at `hz` and starts it, as the note path does.
     static void StartNote(int hz) {
-        ClearStartedFlags();
         StopChannel(1);
-        engine.ActiveSound = {};
-        engine.ActiveSound.soundType = 1;
-        engine.ActiveSound.testFrequency = hz;
-        engine.ActiveSound.initVolume = 15;
-        engine.ActiveSound.fade = 7;
-        engine.ActiveSound.waveform = 2;
-        SelectRenderBuffer(1);
-        RenderSound(1);
-        StartSound(1);
+        StartPulseNote(hz);
     }
 
     // Records the sink while `start` starts a note after 0.2 s of silence, and `meanwhile`
