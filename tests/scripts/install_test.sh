@@ -46,7 +46,11 @@ share/doc/tavomix/copyright
 share/icons/hicolor/scalable/apps/$id.svg
 share/metainfo/$id.metainfo.xml
 share/mime/packages/$id.xml
-share/tavomix/alsoft.conf"
+share/tavomix/alsoft.conf
+share/tavomix/examples/arpeggios.son
+share/tavomix/examples/effects.son
+share/tavomix/examples/melody.son
+share/tavomix/examples/starter.fms"
 installed="$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | sort)"
 [ "$installed" = "$expected" ] || fail "installed files differ:
 $(diff <(echo "$expected") <(echo "$installed") || true)"
