@@ -95,7 +95,7 @@ std::string SetAside(const std::string& folder) {
 
 std::string RecoveryFolder() {
     const char* state = std::getenv("XDG_STATE_HOME");
-    // The base directory specification asks for an absolute path; anything else is ignored.
+    // XDG_STATE_HOME counts only as an absolute path; anything else falls back to the home folder.
     if (state && state[0] == '/') return std::string(state) + "/tavomix";
     std::string home;
     if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
