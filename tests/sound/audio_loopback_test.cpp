@@ -24,13 +24,20 @@ int Peak(OpenAlVoices& voices, int skip, int count) {
 }
 
 // The real OpenAL mixer, on its loopback device: no sound card needed.
-TEST(AudioLoopback, StartedNotesAreHeardAtTheirPitch) {
+class AudioLoopback : public ::testing::Test {
+  protected:
+    static constexpr int rate = 48000;
     OpenAlVoices loop;
-    constexpr int rate = 48000;
-    ASSERT_TRUE(loop.OpenLoopback(rate));
-    SetVoices(&loop);
-    InitSoundBank();
-    StartAudio();
+    void SetUp() override {
+        ASSERT_TRUE(loop.OpenLoopback(rate));
+        SetVoices(&loop);
+        InitSoundBank();
+        StartAudio();
+    }
+    void TearDown() override { SetVoices(nullptr); }
+};
+
+TEST_F(AudioLoopback, StartedNotesAreHeardAtTheirPitch) {
     for (int hz : {440, 262}) {
         StartPulseNote(hz);
         std::vector<int16_t> mix(rate / 2);
@@ -45,16 +52,9 @@ TEST(AudioLoopback, StartedNotesAreHeardAtTheirPitch) {
     // Stopped, the mix falls silent.
     StopChannel(1);
     EXPECT_LT(Peak(loop, rate / 10, rate / 20), 100);
-    SetVoices(nullptr);
 }
 
-TEST(AudioLoopback, LoopingVoicesGoOnAndOnceVoicesEnd) {
-    OpenAlVoices loop;
-    constexpr int rate = 48000;
-    ASSERT_TRUE(loop.OpenLoopback(rate));
-    SetVoices(&loop);
-    InitSoundBank();
-    StartAudio();
+TEST_F(AudioLoopback, LoopingVoicesGoOnAndOnceVoicesEnd) {
     auto start = [](int useLength) { StartPulseNote(440, useLength); };
     // A sustained note loops: still sounding after 3 s.
     start(0);
@@ -66,7 +66,6 @@ TEST(AudioLoopback, LoopingVoicesGoOnAndOnceVoicesEnd) {
     EXPECT_EQ(engine.loop_flags[1], 0);
     EXPECT_GT(Peak(loop, rate * 17 / 10, rate / 20), 6000); // 1.70 .. 1.75 s
     EXPECT_LT(Peak(loop, rate / 10, rate / 10), 100);       // 1.85 .. 1.95 s
-    SetVoices(nullptr);
 }
 
 } // namespace
