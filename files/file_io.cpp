@@ -5,6 +5,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -106,31 +107,58 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& name) 
 
 } // namespace
 
+namespace {
+thread_local std::string last_read_failure;
+
+// Why `path` could not be opened for reading, from the error of the failed call.
+std::string ReadFailureReason(const std::string& path, int error) {
+    struct stat st;
+    if (error == ENOENT)
+        return lstat(path.c_str(), &st) == 0 ? "it is a link to a file that does not exist"
+                                             : "it was not found";
+    if (error == ELOOP) return "it is a loop of links";
+    if (error == EACCES || error == EPERM) return "you have no permission to read it";
+    if (error == ENOTDIR) return "a folder in its path is a file";
+    return std::strerror(error);
+}
+
+bool ReadFailed(const std::string& reason) {
+    last_read_failure = reason;
+    return false;
+}
+} // namespace
+
+const std::string& LastReadFailure() {
+    return last_read_failure;
+}
+
 bool ReadFilePrefix(const std::string& path, size_t limit, std::vector<uint8_t>& out) {
     // Checked before the open, which on a pipe would wait for a writer and on some devices acts.
     struct stat st;
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (stat(path.c_str(), &st) != 0) return ReadFailed(ReadFailureReason(path, errno));
+    if (S_ISDIR(st.st_mode)) return ReadFailed("it is a folder");
+    if (!S_ISREG(st.st_mode)) return ReadFailed("it is not a regular file");
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return ReadFailed(ReadFailureReason(path, errno));
     // The name may have been replaced meanwhile: what counts is the file that was opened.
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
-        return false;
+        return ReadFailed("it is not a regular file");
     }
     out.resize(limit);
     size_t got = 0;
-    bool failed = false;
-    while (got < limit && !failed) {
+    int failure = 0;
+    while (got < limit && failure == 0) {
         const ssize_t n = read(fd, out.data() + got, limit - got);
         if (n == 0) break;
         if (n > 0)
             got += static_cast<size_t>(n);
-        else
-            failed = errno != EINTR;
+        else if (errno != EINTR)
+            failure = errno;
     }
     close(fd);
     out.resize(got);
-    return !failed;
+    return failure == 0 || ReadFailed(std::strerror(failure));
 }
 
 WriteResult WriteFileSafely(const std::string& path, const std::function<bool(std::FILE*)>& write) {

@@ -50,7 +50,7 @@ bool ConfirmExit(const char* text) {
 bool ConfirmSongData(const char* text) {
     return desktop().MessageBox(text, "Song Data Warning.", MB_WARNING_OK_CANCEL);
 }
-void ShowError(const char* text) {
+void ShowError(const std::string& text) {
     desktop().MessageBox(text, ERROR_CAPTION, MB_ERROR_OK);
 }
 
@@ -76,6 +76,12 @@ void SetStepText(int id, const char* format, int value) {
     char text[64];
     std::snprintf(text, sizeof text, format, value);
     desktop().SetControlText(MAIN_WINDOW, id, text);
+}
+
+// Why the file the user named could not be opened, from the read that failed.
+std::string CannotOpenMessage(const std::string& path) {
+    const std::string file = path.empty() ? "This file" : "The file " + path;
+    return file + " could not be opened: " + LastReadFailure() + ".";
 }
 
 void RequestQuit() {
@@ -158,6 +164,8 @@ void LoadSamplesCommand() {
     if (result == SongFileResult::Damaged || result == SongFileResult::NotASongFile)
         ShowError("This file is not a sound bank file, or it is damaged.\nThe instruments were "
                   "not changed.");
+    if (result == SongFileResult::CannotOpen)
+        ShowError(CannotOpenMessage("") + "\nThe instruments were not changed.");
     if (result != SongFileResult::Done) return;
     current_instrument.store(0, kRelaxed);
     {
@@ -346,9 +354,11 @@ void ShowLoadedSong() {
     RefreshSettings();
 }
 
-void ReportSongLoadFailure(SongFileResult result) {
+void ReportSongLoadFailure(SongFileResult result, const std::string& path) {
     if (result == SongFileResult::NotASongFile || result == SongFileResult::Damaged)
         ShowError("This file is not a song file, or it is damaged.\nThe song was not changed.");
+    if (result == SongFileResult::CannotOpen)
+        ShowError(CannotOpenMessage(path) + "\nThe song was not changed.");
 }
 
 void InstallSongDisplay() {

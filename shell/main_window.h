@@ -51,9 +51,9 @@ bool ApplyScroll(int id, int code, int position);
 // After a song was loaded: the cursor and instrument to the start, unmodified, the tick timer
 // at its tempo, and every display showing it.
 void ShowLoadedSong();
-// Tells the user, in an error box, why a song file was refused; silent for a cancelled dialog,
-// a file that could not be opened and a load that succeeded.
-void ReportSongLoadFailure(SongFileResult result);
+// Tells the user, in an error box, why a song file was refused or could not be opened (naming
+// `path` when given); silent for a cancelled dialog and a load that succeeded.
+void ReportSongLoadFailure(SongFileResult result, const std::string& path = "");
 // Ticks the Program menu's note-key layout in use.
 void ShowNoteLayout();
 // Greys the Edit menu's Undo and Redo when there is nothing to undo or redo.

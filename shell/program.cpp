@@ -110,7 +110,7 @@ int RunProgram(const std::string& commandLine) {
 
     p.CreateDialog(MAIN_WINDOW, &main_window());
     if (!commandLine.empty()) {
-        ReportSongLoadFailure(LoadSongFile(commandLine));
+        ReportSongLoadFailure(LoadSongFile(commandLine), commandLine);
         RefreshSettings();
     }
 
@@ -135,7 +135,7 @@ int RunProgram(const std::string& commandLine) {
     const int code = p.RunEventLoop(MainLoopPass);
 
     // A quit by the menu or the close box ends the session: its copy is no longer needed.
-    RemoveRecoveryCopy();
+    EndRecovery();
     StopAudio();
     KillTickTimer();
     p.CloseMidiInput();

@@ -6,6 +6,10 @@
 #include "song/note_entry.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -126,6 +130,22 @@ TEST_F(Program, LoadsTheSongNamedOnTheCommandLine) {
     EXPECT_EQ(fake.titles[MAIN_WINDOW], "Music Editor V2.10[Noname]");
     ASSERT_EQ(fake.boxes.size(), 1u);
     EXPECT_EQ(fake.boxes[0].caption, "Error message");
+
+    // A name that cannot be opened says why, naming the file; a pipe is never waited on.
+    std::filesystem::create_directory("folder.son");
+    ASSERT_EQ(mkfifo("pipe.son", 0600), 0);
+    std::filesystem::create_symlink("nowhere.son", "dangling.son");
+    for (const auto& [name, why] : std::vector<std::pair<std::string, std::string>>{
+             {"missing.son", "it was not found"},
+             {"folder.son", "it is a folder"},
+             {"pipe.son", "it is not a regular file"},
+             {"dangling.son", "it is a link to a file that does not exist"}}) {
+        fake.boxes.clear();
+        RunProgram(name);
+        ASSERT_EQ(fake.boxes.size(), 1u) << name;
+        EXPECT_EQ(fake.boxes[0].text, "The file " + name + " could not be opened: " + why +
+                                          ".\nThe song was not changed.");
+    }
 }
 
 TEST_F(Program, MainLoopPassesPollOnlyAfterTheWarmUp) {
