@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The real editor in a virtual display: notes typed into it are copied to the recovery folder
-# when it loses the focus; killed with SIGKILL, it offers the copy at its next start, and OK
-# brings the song back, unsaved, with the same content.
+# Real editors in a virtual display sharing one state folder. Notes typed into an editor are
+# copied to the recovery folder when it loses the focus; killed with SIGKILL, its copy is
+# offered at the next start, and OK brings the song back, unsaved, with the same content. Two
+# editors open at once never offer, move or remove each other's copies, in three orders of
+# quits and kills.
 #   recovery_test.sh PROGRAM
 set -euo pipefail
 program="$(realpath "$1")"
@@ -11,66 +13,199 @@ if [ "${2:-}" != inside ]; then
         echo "SKIPPED: needs xvfb-run and xdotool"
         exit 77
     fi
-    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$1" inside
+    exec xvfb-run -a -s "-screen 0 1600x900x24" bash "$0" "$1" inside
 fi
 
 work="$(mktemp -d)"
-pid=""
+pids=()
+stop_all() {
+    for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
+    for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+    pids=()
+}
 cleanup() {
-    [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null || true
+    stop_all
     rm -rf "$work"
 }
 trap cleanup EXIT
 unset QT_QPA_PLATFORM # the real window, on the virtual display
 export XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-copy="$XDG_STATE_HOME/tavomix/recovery.son"
+folder="$XDG_STATE_HOME/tavomix"
 cd "$work"
+root="$(xdotool search --maxdepth 0 --name '' | head -1)"
 
 fail() {
     echo "FAIL: $*"
     exit 1
 }
+# Starts an editor with its window at x = $1; its process id goes to $started.
 start() {
-    "$program" >"$work/editor.log" 2>&1 &
-    pid=$!
+    "$program" >>"$work/editor.log" 2>&1 &
+    started=$!
+    pids+=("$started")
+    local win
+    win="$(main "$started")"
+    xdotool windowmove "$win" "$1" 0
 }
-# Waits for a window whose name matches; prints its id.
-window() {
-    timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -1
+# The main window of an editor.
+main() {
+    timeout 20 xdotool search --all --sync --onlyvisible --pid "$1" --name 'Music Editor' | head -1 ||
+        fail "no main window for $1"
 }
-root="$(xdotool search --maxdepth 0 --name '' | head -1)"
+# Types note keys into an editor after its warm-up; the song is marked unsaved.
+type_notes() {
+    local win
+    win="$(main "$1")"
+    xdotool windowfocus --sync "$win"
+    sleep 1.5
+    xdotool key "${@:2}"
+    for _ in $(seq 50); do
+        xdotool getwindowname "$win" | grep -q 'Noname\*' && return
+        sleep 0.2
+    done
+    fail "the notes did not mark the song of $1"
+}
+# The newest copy of an editor, found through the lock it holds; empty when it has none.
+copy_of() {
+    local lock id
+    lock="$(ls -l "/proc/$1/fd" 2>/dev/null | grep -o 'unsaved-[0-9a-f]*\.lock' | head -1)" || true
+    [ -n "$lock" ] || return 0
+    id="${lock%.lock}"
+    ls -t "$folder/$id"-*.son 2>/dev/null | head -1
+}
+# Takes the focus from every editor and waits until editor $1 has copied its song; keeps the
+# copy as $2.
+copied_as() {
+    xdotool windowfocus "$root"
+    local copy=""
+    for _ in $(seq 50); do
+        copy="$(copy_of "$1")"
+        [ -n "$copy" ] && ! cmp -s "$copy" "$2" 2>/dev/null && break
+        sleep 0.2
+    done
+    [ -s "$copy" ] || fail "no recovery copy of $1 after the focus was lost"
+    sleep 0.3
+    cp "$copy" "$2"
+}
+# Program > Quit by the menu's keys, confirming when the song is unsaved; waits for the end.
+quit() {
+    local win x y
+    win="$(main "$1")"
+    eval "$(xdotool getwindowgeometry --shell "$win")"
+    xdotool windowfocus --sync "$win" mousemove $((X + 24)) $((Y + 10)) click 1
+    sleep 0.5
+    xdotool key Up Return
+    sleep 0.5
+    local box
+    box="$(xdotool search --all --onlyvisible --pid "$1" --name 'Exit Warning' | head -1)" || true
+    [ -z "$box" ] || xdotool windowfocus --sync "$box" key Return
+    for _ in $(seq 50); do
+        kill -0 "$1" 2>/dev/null || return 0
+        sleep 0.2
+    done
+    fail "editor $1 did not quit"
+}
+killed() {
+    kill -9 "$1"
+    wait "$1" 2>/dev/null || true
+}
+# Waits for the next recovery box of editor $1 and answers it with key $2.
+answer() {
+    local box
+    box="$(timeout 20 xdotool search --all --sync --onlyvisible --pid "$1" --name '^Recovery$' | head -1)" ||
+        fail "no copy was offered to $1"
+    xdotool windowfocus --sync "$box" key "$2"
+    sleep 0.5
+}
+no_more_boxes() {
+    sleep 1.5
+    if xdotool search --all --onlyvisible --pid "$1" --name '^Recovery$' >/dev/null; then
+        fail "editor $1 was offered a copy it should not see"
+    fi
+}
+# The song editor $1 recovered is the one kept as $2: its own first copy has the same bytes.
+recovered() {
+    timeout 10 xdotool search --all --sync --pid "$1" --name 'Noname\*' >/dev/null ||
+        fail "the recovered song is not marked unsaved"
+    cmp -s "$(copy_of "$1")" "$2" || fail "the recovered song differs from the one typed ($2)"
+}
+fresh() {
+    stop_all
+    rm -rf "$XDG_STATE_HOME"
+}
 
-# First run: three notes typed after the warm-up, then the focus goes elsewhere.
-start
-main="$(window 'Music Editor')" || fail "no main window"
-xdotool windowfocus --sync "$main"
-sleep 2
-xdotool key a e t
-timeout 10 xdotool search --sync --name 'Noname\*' >/dev/null || fail "the notes did not mark the song"
-xdotool windowfocus "$root"
-for _ in $(seq 50); do [ -s "$copy" ] && break; sleep 0.2; done
-[ -s "$copy" ] || fail "no recovery copy after the focus was lost"
-sleep 0.5
-cp "$copy" "$work/first.son"
-kill -9 "$pid"
-wait "$pid" 2>/dev/null || true
-pid=""
+# Killed and started again.
+start 0
+a=$started
+type_notes "$a" a e t
+copied_as "$a" a.son
+killed "$a"
+start 0
+c=$started
+answer "$c" Return
+recovered "$c" a.son
+echo "ok: a killed editor's copy is offered and recovered"
 
-# Second run: the copy is offered; OK brings the song back.
-start
-box="$(window '^Recovery$')" || fail "the recovery copy was not offered"
-xdotool windowfocus --sync "$box"
-xdotool key Return
-timeout 10 xdotool search --sync --name 'Noname\*' >/dev/null || fail "the recovered song is not marked unsaved"
-# Its content: the next copy of the recovered song is the same song.
-rm -f "$copy"
-main="$(window 'Music Editor')"
-xdotool windowfocus --sync "$main"
-sleep 0.5
-xdotool windowfocus "$root"
-for _ in $(seq 50); do [ -s "$copy" ] && break; sleep 0.2; done
-[ -s "$copy" ] || fail "the recovered song was not copied again"
-sleep 0.5
-cmp -s "$copy" "$work/first.son" || fail "the recovered song differs from the one typed"
+# A edits; B, open beside it and untouched, quits; A is killed: A's copy is offered.
+fresh
+start 0
+a=$started
+start 800
+b=$started
+type_notes "$a" q
+copied_as "$a" a.son
+quit "$b"
+killed "$a"
+start 0
+c=$started
+answer "$c" Return
+recovered "$c" a.son
+no_more_boxes "$c"
+echo "ok: an untouched editor quitting keeps the other's copy"
+
+# B starts while A has unsaved changes: it is offered nothing. B edits and quits; A edits
+# again and is killed: A's last copy, and only it, is offered.
+fresh
+start 0
+a=$started
+type_notes "$a" q
+copied_as "$a" a.son
+start 800
+b=$started
+no_more_boxes "$b"
+type_notes "$b" e
+copied_as "$b" b.son
+quit "$b"
+type_notes "$a" w
+copied_as "$a" a.son
+killed "$a"
+start 0
+c=$started
+answer "$c" Return
+recovered "$c" a.son
+no_more_boxes "$c"
+echo "ok: an editor that edits and quits beside another keeps the other's copy"
+
+# Both edit and are killed: both copies are offered, newest first; the one declined is set
+# aside whole.
+fresh
+start 0
+a=$started
+start 800
+b=$started
+type_notes "$a" q
+copied_as "$a" a.son
+sleep 1.1 # the copies' times differ
+type_notes "$b" e t
+copied_as "$b" b.son
+killed "$a"
+killed "$b"
+start 0
+c=$started
+answer "$c" Escape
+answer "$c" Return
+recovered "$c" a.son
+cmp -s "$(ls "$folder"/recovery-*.son)" b.son || fail "the declined copy was not kept aside"
+echo "ok: two killed editors' copies are both offered"
 echo PASS
