@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include <sys/stat.h>
+
 namespace {
 
 using MainWindowTest = ShellFixture;
@@ -365,6 +367,14 @@ TEST_F(MainWindowTest, SoundBankCommands) {
     EXPECT_EQ(std::string(SoundBank[0].name), "other");
     ASSERT_EQ(fake.boxes.size(), 1u);
     EXPECT_EQ(fake.boxes[0].caption, "Error message");
+    // A pipe is refused unopened, and the box says why.
+    const std::string pipe = (scratch.dir / "pipe.fms").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    fake.dialogPaths = {pipe};
+    Click(CMD_LOAD_SAMPLES);
+    ASSERT_EQ(fake.boxes.size(), 2u);
+    EXPECT_EQ(fake.boxes[1].text, "This file could not be opened: it is not a regular file.\nThe "
+                                  "instruments were not changed.");
 
     fake.dialogPaths = {bank};
     Click(CMD_LOAD_SAMPLES);
