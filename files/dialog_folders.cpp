@@ -6,13 +6,20 @@
 #include <filesystem>
 
 std::string last_bank_folder;
+std::string last_file_folder;
+
+void RememberFileFolder(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (!error) last_file_folder = absolute.parent_path().string();
+}
 
 std::string FolderOf(const std::string& path) {
     return std::filesystem::path(path).parent_path().string();
 }
 
 std::string SongFolder() {
-    return std::strcmp(song.song_name, "Noname") == 0 ? std::string() : FolderOf(song.song_name);
+    return std::strcmp(song.song_name, "Noname") == 0 ? last_file_folder : FolderOf(song.song_name);
 }
 
 std::string BankFolder() {

@@ -3,7 +3,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include <cstdlib>
+
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +31,19 @@ bool MakeFolders(const std::string& folder, std::string& why) {
 }
 
 } // namespace
+
+std::string UserFolder(const char* variable, const char* underHome) {
+    const char* base = std::getenv(variable);
+    // The variable counts only as an absolute path; anything else falls back to the home folder.
+    if (base && base[0] == '/') return std::string(base) + "/tavomix";
+    std::string home;
+    if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
+        home = h;
+    } else if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) {
+        home = pw->pw_dir;
+    }
+    return home + "/" + underHome + "/tavomix";
+}
 
 int OpenPrivateFolder(const std::string& folder, bool create, std::string& why) {
     why.clear();

@@ -11,6 +11,11 @@
 #include <string>
 #include <vector>
 
+// The program's folder under a base directory of the user's: "$<variable>/tavomix" when the
+// variable holds an absolute path, else "<home>/<underHome>/tavomix" (XDG_CONFIG_HOME with
+// ".config", XDG_STATE_HOME with ".local/state").
+std::string UserFolder(const char* variable, const char* underHome);
+
 // Opens `folder`, creating it and its missing parents (mode 700) when `create` is set, and
 // checks it. Returns a descriptor the caller closes, or -1 with the reason in `why`
 // ("<folder>: <what is wrong>"); a missing folder that was not to be created leaves `why` empty.

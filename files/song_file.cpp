@@ -181,7 +181,9 @@ SongFileResult SaveSong() {
         play.warmup_ticks = 5;
         return SongFileResult::Cancelled;
     }
-    return WriteSongFile(path);
+    const SongFileResult result = WriteSongFile(path);
+    if (result == SongFileResult::Done) RememberFileFolder(path);
+    return result;
 }
 
 SongFileResult LoadSong() {
@@ -191,5 +193,7 @@ SongFileResult LoadSong() {
         play.warmup_ticks = 5;
         return SongFileResult::Cancelled;
     }
-    return LoadSongFile(path);
+    const SongFileResult result = LoadSongFile(path);
+    if (result == SongFileResult::Done) RememberFileFolder(path);
+    return result;
 }

@@ -47,7 +47,10 @@ SongFileResult SaveSoundBank() {
                                                       BANK_DIALOG_PATTERN, BankFolder());
     if (path.empty()) return SongFileResult::Cancelled;
     const SongFileResult result = WriteSoundBankFile(path);
-    if (result == SongFileResult::Done) last_bank_folder = FolderOf(path);
+    if (result == SongFileResult::Done) {
+        last_bank_folder = FolderOf(path);
+        RememberFileFolder(path);
+    }
     return result;
 }
 
@@ -56,6 +59,9 @@ SongFileResult LoadSoundBank() {
                                                       BANK_DIALOG_PATTERN, BankFolder());
     if (path.empty()) return SongFileResult::Cancelled;
     const SongFileResult result = ReadSoundBankFile(path);
-    if (result == SongFileResult::Done) last_bank_folder = FolderOf(path);
+    if (result == SongFileResult::Done) {
+        last_bank_folder = FolderOf(path);
+        RememberFileFolder(path);
+    }
     return result;
 }

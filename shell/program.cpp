@@ -46,6 +46,12 @@ int NextPassIn(int64_t now) {
     return static_cast<int>(std::clamp<int64_t>(next, kBusy, AUTOSAVE_PERIOD_MS));
 }
 
+// What reading or writing the settings found, in the status line.
+void ShowSettingsMessage() {
+    const std::string message = TakeSettingsMessage();
+    if (!message.empty()) desktop().SetControlText(MAIN_WINDOW, STATUS_LINE, message);
+}
+
 void SetDefaults() {
     settings = StoredSettings{};
     play.metronome_enabled.store(0, kRelaxed);
@@ -81,6 +87,11 @@ int MainLoopPass() {
                    (play.playing.load(kRelaxed) != 0 && settings.record_enabled != 0));
     const int64_t now = p.SteadyMilliseconds();
     AutosaveTick(now, p.HasFocus());
+    // A changed setting is kept at once, but never while a song plays.
+    if (!play.playing.load(kRelaxed)) {
+        WriteSettings();
+        ShowSettingsMessage();
+    }
     if (quit_requested) p.Quit(0);
     return NextPassIn(now);
 }
@@ -109,6 +120,7 @@ int RunProgram(const std::string& commandLine) {
     quit_requested = 0;
 
     p.CreateDialog(MAIN_WINDOW, &main_window());
+    ShowSettingsMessage();
     if (!commandLine.empty()) {
         ReportSongLoadFailure(LoadSongFile(commandLine), commandLine);
         RefreshSettings();

@@ -22,7 +22,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -317,16 +316,7 @@ bool Offer(int dir, const std::string& folder, Orphan& orphan) {
 } // namespace
 
 std::string RecoveryFolder() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    // XDG_STATE_HOME counts only as an absolute path; anything else falls back to the home folder.
-    if (state && state[0] == '/') return std::string(state) + "/tavomix";
-    std::string home;
-    if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
-        home = h;
-    } else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
-        home = pw->pw_dir;
-    }
-    return home + "/.local/state/tavomix";
+    return UserFolder("XDG_STATE_HOME", ".local/state");
 }
 
 void StartAutosave(int64_t nowMs, bool hasFocus) {

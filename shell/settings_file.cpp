@@ -1,15 +1,37 @@
 #include "shell/settings_file.h"
 
+#include "files/dialog_folders.h"
 #include "files/file_io.h"
+#include "files/preference_file.h"
+#include "files/private_folder.h"
 #include "song/song_model.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <array>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
 constexpr int kFieldCount = SETTINGS_FILE_SIZE / 4;
+constexpr char kFolderKey[] = "file-dialog-folder";
+constexpr size_t kPreferencesLimit = 64 * 1024; // more is not a preferences file
+
+using Fields = std::array<int32_t, kFieldCount>;
+
+// What each file held when it was last read or written (or tried); a file is written when its
+// values differ.
+struct Stored {
+    bool iniKnown = false;
+    Fields ini{};
+    bool confKnown = false;
+    bool confDamaged = false; // left as it is for the user to mend
+    std::string folder;       // `last_file_folder` as the preferences hold it
+    PreferenceFile preferences;
+    std::string message;      // for the status line, taken once
+    std::string shownFailure; // the last write failure told
+} stored;
 
 int32_t Decode(const unsigned char* b) {
     return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
@@ -22,18 +44,16 @@ void Encode(int32_t value, unsigned char* b) {
     for (int i = 0; i < 4; ++i) b[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-} // namespace
+Fields CurrentFields() {
+    return {settings.keyboard_layout, settings.record_enabled,  settings.octave_shift,
+            settings.cursor_step,     settings.countdown_start, settings.metronome_step.load()};
+}
 
-bool ReadSettings() {
-    // Read only from a regular file: a pipe planted under the name would block start-up.
-    std::vector<uint8_t> bytes;
-    if (!ReadFilePrefix(SETTINGS_FILE_NAME, SETTINGS_FILE_SIZE, bytes)) return false;
-    const size_t got = bytes.size();
-    int32_t values[kFieldCount] = {settings.keyboard_layout, settings.record_enabled,
-                                   settings.octave_shift,    settings.cursor_step,
-                                   settings.countdown_start, settings.metronome_step.load()};
+// The six values from the bytes of a Tavomix.ini.
+void ApplyIni(const std::vector<uint8_t>& bytes) {
+    Fields values = CurrentFields();
     // Only whole integers count: a trailing fragment leaves its value at the default.
-    for (int i = 0; i < kFieldCount && static_cast<size_t>(4 * i + 4) <= got; ++i)
+    for (size_t i = 0; i < values.size() && 4 * i + 4 <= bytes.size(); ++i)
         values[i] = Decode(bytes.data() + 4 * i);
     // The file is outside input: each value is brought to the nearest one its control allows,
     // so that no later arithmetic on it can overflow. The layout keeps its meaning (0 or not).
@@ -43,7 +63,47 @@ bool ReadSettings() {
     settings.cursor_step = std::clamp(values[3], 0, 16);
     settings.countdown_start = std::clamp(values[4], 1, 6);
     settings.metronome_step = std::clamp(values[5], 2, 16);
-    return true;
+}
+
+} // namespace
+
+std::string SettingsFolder() {
+    return UserFolder("XDG_CONFIG_HOME", ".config");
+}
+
+bool ReadSettings() {
+    stored = Stored{};
+    std::string why;
+    const int dir = OpenPrivateFolder(SettingsFolder(), false, why);
+    if (!why.empty()) stored.message = "The settings folder cannot be used: " + why;
+    std::vector<uint8_t> bytes;
+    bool read = false;
+    if (dir >= 0) {
+        read = ReadFileIn(dir, SETTINGS_FILE_NAME, SETTINGS_FILE_SIZE, bytes);
+        std::vector<uint8_t> text;
+        if (ReadFileIn(dir, PREFERENCES_FILE_NAME, kPreferencesLimit + 1, text)) {
+            int badLine = 0;
+            if (text.size() > kPreferencesLimit ||
+                !stored.preferences.Parse(std::string(text.begin(), text.end()), badLine))
+                stored.message = SettingsFolder() + "/" + PREFERENCES_FILE_NAME + " is damaged" +
+                                 (badLine ? " at line " + std::to_string(badLine) : "") +
+                                 "; the defaults are used and the file is left as it is.",
+                stored.confDamaged = true;
+            else
+                stored.confKnown = true;
+        }
+        close(dir);
+    }
+    // Older versions kept the file in the working folder. Read only from a regular file: a
+    // pipe planted under the name would block start-up.
+    if (!read) read = ReadFilePrefix(SETTINGS_FILE_NAME, SETTINGS_FILE_SIZE, bytes);
+    if (read) ApplyIni(bytes);
+    if (!stored.confKnown) {
+        int none = 0;
+        stored.preferences.Parse("# Tavomix preferences: one \"key = value\" a line.\n", none);
+    }
+    last_file_folder = stored.folder = stored.preferences.Get(kFolderKey);
+    return read;
 }
 
 int32_t NoteLayoutFor(const std::string& desktopLayout) {
@@ -53,13 +113,38 @@ int32_t NoteLayoutFor(const std::string& desktopLayout) {
 }
 
 void WriteSettings() {
-    const int32_t values[kFieldCount] = {settings.keyboard_layout, settings.record_enabled,
-                                         settings.octave_shift,    settings.cursor_step,
-                                         settings.countdown_start, settings.metronome_step.load()};
-    unsigned char bytes[SETTINGS_FILE_SIZE];
-    for (int i = 0; i < kFieldCount; ++i) Encode(values[i], bytes + 4 * i);
-    std::FILE* f = std::fopen(SETTINGS_FILE_NAME, "wb");
-    if (!f) return;
-    std::fwrite(bytes, 1, sizeof bytes, f);
-    std::fclose(f);
+    const Fields fields = CurrentFields();
+    const bool iniChanged = !stored.iniKnown || fields != stored.ini;
+    const bool confChanged =
+        !stored.confDamaged && (!stored.confKnown || last_file_folder != stored.folder);
+    if (!iniChanged && !confChanged) return;
+    // Tried once per change: a folder that cannot be written costs nothing until the next one.
+    stored.ini = fields, stored.iniKnown = true;
+    stored.confKnown = true;
+    stored.folder = last_file_folder;
+    if (!last_file_folder.empty()) stored.preferences.Set(kFolderKey, last_file_folder);
+    const std::string conf = stored.preferences.Text();
+    std::string why;
+    const int dir = OpenPrivateFolder(SettingsFolder(), true, why);
+    bool ok = dir >= 0;
+    if (ok && iniChanged) {
+        unsigned char bytes[SETTINGS_FILE_SIZE];
+        for (size_t i = 0; i < fields.size(); ++i) Encode(fields[i], bytes + 4 * i);
+        ok = WriteFileIn(dir, SETTINGS_FILE_NAME, bytes, sizeof bytes, why);
+    }
+    if (ok && confChanged)
+        ok = WriteFileIn(dir, PREFERENCES_FILE_NAME, conf.data(), conf.size(), why);
+    if (dir >= 0) close(dir);
+    if (ok) {
+        stored.shownFailure.clear();
+    } else if (why != stored.shownFailure) {
+        stored.message = "The settings cannot be saved: " + why;
+        stored.shownFailure = why;
+    }
+}
+
+std::string TakeSettingsMessage() {
+    std::string message;
+    message.swap(stored.message);
+    return message;
 }

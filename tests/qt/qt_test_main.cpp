@@ -17,9 +17,10 @@ int main(int argc, char** argv) {
         QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
     }
-    // A recovery copy made by a test goes to a folder of the tests', never the user's.
+    // A recovery copy or settings made by a test go to a folder of the tests', never the user's.
     const QString state = QDir::tempPath() + "/tavomix-test-state-" + QString::number(getpid());
-    qputenv("XDG_STATE_HOME", QFile::encodeName(state));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state + "/state"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(state + "/config"));
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();

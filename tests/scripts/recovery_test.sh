@@ -29,7 +29,7 @@ cleanup() {
 }
 trap cleanup EXIT
 unset QT_QPA_PLATFORM # the real window, on the virtual display
-export XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/runtime"
+export XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 folder="$XDG_STATE_HOME/tavomix"
 cd "$work"

@@ -34,6 +34,7 @@ class Program : public ::testing::Test {
         InstallFake(nullptr);
     }
     std::string text(int id) { return fake.control(MAIN_WINDOW, id).text; }
+    std::string Ini() { return SettingsFolder() + "/" + SETTINGS_FILE_NAME; }
 };
 
 TEST_F(Program, StartsWithDefaultsAndWritesTheSettingsOnQuit) {
@@ -61,16 +62,15 @@ TEST_F(Program, StartsWithDefaultsAndWritesTheSettingsOnQuit) {
     EXPECT_EQ(fake.voices[4].fills, 1) << "the metronome click is ready";
     EXPECT_EQ(fake.midiTarget, nullptr) << "MIDI input is closed at the end";
     EXPECT_EQ(fake.liveTimerId, 0) << "the tick timer is killed at the end";
-    EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME),
-              (std::vector<uint8_t>{0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,
-                                    0, 0, 0, 0, 5, 0, 0, 0, 4, 0, 0, 0}));
+    EXPECT_EQ(ReadBytes(Ini()), (std::vector<uint8_t>{0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+                                                      0, 0, 0, 0, 5, 0, 0, 0, 4, 0, 0, 0}));
 }
 
 TEST_F(Program, FirstStartTakesTheNoteKeysFromTheDesktopAndTheMenuChangesThem) {
     fake.keyboardLayout = "be(oss)";
     RunProgram("");
     EXPECT_EQ(settings.keyboard_layout, 0);
-    std::remove(SETTINGS_FILE_NAME);
+    std::remove(Ini().c_str());
     fake.keyboardLayout = "us";
     RunProgram("");
     EXPECT_EQ(settings.keyboard_layout, 1);
@@ -93,15 +93,14 @@ TEST_F(Program, ReadsAShortSettingsFileAndForgetsTheCursorStep) {
     EXPECT_EQ(settings.record_enabled, 0);
     EXPECT_EQ(settings.countdown_start, 5);
 
-    WriteBytes(SETTINGS_FILE_NAME,
-               {0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 7, 0, 0, 0, 2, 0, 0, 0, 8, 0, 0, 0});
+    WriteBytes(Ini(), {0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 7, 0, 0, 0, 2, 0, 0, 0, 8, 0, 0, 0});
     RunProgram("");
     EXPECT_EQ(settings.cursor_step, 0);
     EXPECT_EQ(settings.octave_shift, 1);
     EXPECT_EQ(fake.image(1261), 121);
     EXPECT_EQ(text(1276), "Countdown Start : 1.");
     EXPECT_EQ(text(1275), "Metronome Step : 8.");
-    EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME)[12], 0) << "the cursor step written back is 0";
+    EXPECT_EQ(ReadBytes(Ini())[12], 0) << "the cursor step written back is 0";
 }
 
 TEST_F(Program, LoadsTheSongNamedOnTheCommandLine) {

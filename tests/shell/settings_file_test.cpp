@@ -1,5 +1,6 @@
 #include "shell/settings_file.h"
 
+#include "files/dialog_folders.h"
 #include "shell_fixture.h"
 
 #include <sys/stat.h>
@@ -19,6 +20,13 @@ std::vector<uint8_t> LittleEndian(std::initializer_list<int32_t> values) {
 class SettingsFile : public ::testing::Test {
   protected:
     ScratchWorkingDirectory scratch;
+    const std::filesystem::path folder = SettingsFolder();
+    const std::string ini = (folder / SETTINGS_FILE_NAME).string();
+    const std::string conf = (folder / PREFERENCES_FILE_NAME).string();
+    std::string ReadText(const std::string& path) {
+        const std::vector<uint8_t> bytes = ReadBytes(path);
+        return std::string(bytes.begin(), bytes.end());
+    }
     void SetUp() override {
         settings.keyboard_layout = 0;
         settings.record_enabled = 1;
@@ -103,7 +111,70 @@ TEST_F(SettingsFile, WritesTwentyFourLittleEndianBytes) {
     settings.countdown_start = 6;
     settings.metronome_step = 0x0102;
     WriteSettings();
-    EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME), LittleEndian({1, 0, 1, 3, 6, 0x0102}));
+    EXPECT_EQ(ReadBytes(ini), LittleEndian({1, 0, 1, 3, 6, 0x0102}));
+}
+
+TEST_F(SettingsFile, LiveInAPrivateConfigFolderAndAnOldFileIsReadFromTheWorkingFolderOnce) {
+    EXPECT_EQ(folder, scratch.dir / "config" / "tavomix");
+    const std::vector<uint8_t> old = LittleEndian({1, 0, 1, 3, 6, 9});
+    WriteBytes(SETTINGS_FILE_NAME, old);
+    EXPECT_TRUE(ReadSettings());
+    EXPECT_EQ(settings.metronome_step, 9);
+    WriteSettings();
+    EXPECT_EQ(std::filesystem::status(folder).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadBytes(ini), old);
+    settings.metronome_step = 12;
+    WriteSettings();
+    settings.metronome_step = 4;
+    EXPECT_TRUE(ReadSettings());
+    EXPECT_EQ(settings.metronome_step, 12) << "the config folder's file wins from now on";
+    EXPECT_EQ(ReadBytes(SETTINGS_FILE_NAME), old) << "the working folder is never written";
+    EXPECT_EQ(TakeSettingsMessage(), "");
+}
+
+TEST_F(SettingsFile, PreferencesKeepWhatTheyDoNotKnowAndADamagedFileIsLeftAlone) {
+    std::filesystem::create_directories(folder);
+    WriteBytes(conf, {'#', ' ', 'm', 'i',  'n', 'e', '\n', 'f', 'u', 't', 'u', 'r', 'e', ' ',
+                      '=', ' ', '7', '\n', 'f', 'i', 'l',  'e', '-', 'd', 'i', 'a', 'l', 'o',
+                      'g', '-', 'f', 'o',  'l', 'd', 'e',  'r', '=', '/', 'm', '\n'});
+    ReadSettings();
+    EXPECT_EQ(last_file_folder, "/m");
+    last_file_folder = "/songs/new";
+    WriteSettings();
+    EXPECT_EQ(ReadText(conf), "# mine\nfuture = 7\nfile-dialog-folder = /songs/new\n");
+
+    // Damaged: the defaults, one message, and the file kept for the user to mend.
+    for (const std::string& bad :
+         {std::string("a = 1\nno equals sign\n"), std::string("a = 1\n\0\n", 8)}) {
+        WriteBytes(conf, std::vector<uint8_t>(bad.begin(), bad.end()));
+        ReadSettings();
+        EXPECT_EQ(last_file_folder, "");
+        EXPECT_EQ(TakeSettingsMessage(), conf + " is damaged at line 2; the defaults are used and "
+                                                "the file is left as it is.");
+        last_file_folder = "/x";
+        WriteSettings();
+        EXPECT_EQ(ReadText(conf), bad);
+    }
+}
+
+TEST_F(SettingsFile, AFolderThatCannotBeUsedGivesTheDefaultsAndIsToldOnce) {
+    std::filesystem::create_directories(folder.parent_path());
+    WriteBytes(folder.string(), {1}); // a file where the folder should be
+    EXPECT_FALSE(ReadSettings());
+    EXPECT_EQ(settings.metronome_step, 4);
+    EXPECT_EQ(TakeSettingsMessage(), "The settings folder cannot be used: " + folder.string() +
+                                         ": not a folder (a file or a link)");
+    settings.metronome_step = 6;
+    WriteSettings();
+    EXPECT_EQ(TakeSettingsMessage().rfind("The settings cannot be saved: ", 0), 0u);
+    settings.metronome_step = 7;
+    WriteSettings();
+    EXPECT_EQ(TakeSettingsMessage(), "") << "told once";
+    std::filesystem::remove(folder);
+    settings.metronome_step = 8;
+    WriteSettings();
+    EXPECT_EQ(ReadBytes(ini)[20], 8) << "written again once the folder can be made";
 }
 
 } // namespace

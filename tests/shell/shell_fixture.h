@@ -23,9 +23,11 @@
 
 // Runs the test in an empty folder of its own as the working directory.
 struct ScratchWorkingDirectory {
-    std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::path previousFolder = std::filesystem::current_path();
     std::filesystem::path dir;
-    std::string previousState;
+    static constexpr const char* kVariables[2] = {"XDG_STATE_HOME", "XDG_CONFIG_HOME"};
+    static constexpr const char* kFolders[2] = {"state", "config"};
+    std::string previous[2];
     ScratchWorkingDirectory() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir = std::filesystem::temp_directory_path() /
@@ -33,17 +35,20 @@ struct ScratchWorkingDirectory {
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         std::filesystem::current_path(dir);
-        // Recovery copies of this test stay in its folder.
-        const char* state = std::getenv("XDG_STATE_HOME");
-        if (state) previousState = state;
-        setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
+        // Recovery copies and settings of this test stay in its folder.
+        for (size_t i = 0; i < 2; ++i) {
+            if (const char* value = std::getenv(kVariables[i])) previous[i] = value;
+            setenv(kVariables[i], (dir / kFolders[i]).c_str(), 1);
+        }
     }
     ~ScratchWorkingDirectory() {
-        if (previousState.empty())
-            unsetenv("XDG_STATE_HOME");
-        else
-            setenv("XDG_STATE_HOME", previousState.c_str(), 1);
-        std::filesystem::current_path(previous);
+        for (size_t i = 0; i < 2; ++i) {
+            if (previous[i].empty())
+                unsetenv(kVariables[i]);
+            else
+                setenv(kVariables[i], previous[i].c_str(), 1);
+        }
+        std::filesystem::current_path(previousFolder);
         std::filesystem::remove_all(dir);
     }
 };
