@@ -28,6 +28,7 @@ struct Stored {
     bool confKnown = false;
     bool confDamaged = false; // left as it is for the user to mend
     std::string folder;       // `last_file_folder` as the preferences hold it
+    bool confChanged = false; // a preference was set since the last write
     PreferenceFile preferences;
     std::string message;      // for the status line, taken once
     std::string shownFailure; // the last write failure told
@@ -115,12 +116,13 @@ int32_t NoteLayoutFor(const std::string& desktopLayout) {
 void WriteSettings() {
     const Fields fields = CurrentFields();
     const bool iniChanged = !stored.iniKnown || fields != stored.ini;
-    const bool confChanged =
-        !stored.confDamaged && (!stored.confKnown || last_file_folder != stored.folder);
+    const bool confChanged = !stored.confDamaged && (!stored.confKnown || stored.confChanged ||
+                                                     last_file_folder != stored.folder);
     if (!iniChanged && !confChanged) return;
     // Tried once per change: a folder that cannot be written costs nothing until the next one.
     stored.ini = fields, stored.iniKnown = true;
     stored.confKnown = true;
+    stored.confChanged = false;
     stored.folder = last_file_folder;
     if (!last_file_folder.empty()) stored.preferences.Set(kFolderKey, last_file_folder);
     const std::string conf = stored.preferences.Text();
@@ -141,6 +143,15 @@ void WriteSettings() {
         stored.message = "The settings cannot be saved: " + why;
         stored.shownFailure = why;
     }
+}
+
+std::string Preference(const std::string& key, const std::string& fallback) {
+    return stored.preferences.Get(key, fallback);
+}
+
+void SetPreference(const std::string& key, const std::string& value) {
+    if (stored.preferences.Get(key) != value && stored.preferences.Set(key, value))
+        stored.confChanged = true;
 }
 
 std::string TakeSettingsMessage() {

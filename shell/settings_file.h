@@ -37,5 +37,9 @@ int32_t NoteLayoutFor(const std::string& desktopLayout);
 // created. A write that fails is told once in the status line (again when the reason changes);
 // the values stay in memory and are tried again once they change again.
 void WriteSettings();
+// A preference of tavomix.conf as read at start or set since, else `fallback`.
+std::string Preference(const std::string& key, const std::string& fallback = "");
+// Sets a preference; written by the next WriteSettings.
+void SetPreference(const std::string& key, const std::string& value);
 // A message for the status line from the last read or write, once; "" when there is none.
 std::string TakeSettingsMessage();

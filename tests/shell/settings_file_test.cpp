@@ -143,6 +143,11 @@ TEST_F(SettingsFile, PreferencesKeepWhatTheyDoNotKnowAndADamagedFileIsLeftAlone)
     last_file_folder = "/songs/new";
     WriteSettings();
     EXPECT_EQ(ReadText(conf), "# mine\nfuture = 7\nfile-dialog-folder = /songs/new\n");
+    EXPECT_EQ(Preference("future"), "7");
+    SetPreference("other", "x y");
+    WriteSettings();
+    EXPECT_EQ(ReadText(conf),
+              "# mine\nfuture = 7\nfile-dialog-folder = /songs/new\nother = x y\n");
 
     // Damaged: the defaults, one message, and the file kept for the user to mend.
     for (const std::string& bad :
