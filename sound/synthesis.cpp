@@ -11,6 +11,7 @@
 #include "sound/synthesis.h"
 
 #include "sound/instrument_bank.h"
+#include "sound/noise_runs.h"
 #include "sound/sound_engine.h"
 
 #include <algorithm>
@@ -21,7 +22,7 @@
 // ----------------------------------------------------------------------------------- state
 
 uint32_t NoiseDraw() {
-    engine.noise_state = engine.noise_state * 214013u + 2531011u;
+    engine.noise_state = engine.noise_state * NOISE_MULTIPLIER + NOISE_INCREMENT;
     return (engine.noise_state >> 16) & 0x7FFF;
 }
 
@@ -434,13 +435,14 @@ void RenderNoise(uint8_t* buffer, int32_t frequency) REQUIRES(sound_engine_lock)
             const int64_t from = i;
             i += holdCountDown.left;
             out.Flush(i);
-            for (;;) {
-                const bool odd = NoiseDraw() & 1;
-                level = odd ? 128 - swing : 128 + swing;
-                if (i + hold >= stop) break; // the next hold step is not before `stop`
-                FillRun(out.data() + i, odd ? low : high, hold);
-                i += hold;
-            }
+            // The whole runs before `stop` come from the generator in bulk; the draw after them
+            // starts a run that `stop` ends.
+            const int64_t runs = (stop - 1 - i) / hold;
+            WriteNoiseRuns(out.data() + i, engine.noise_state, runs, hold, low, high);
+            i += runs * hold;
+            const uint64_t draws = static_cast<uint64_t>(runs) + 1;
+            level = NoiseBit(engine.noise_state, draws) ? 128 - swing : 128 + swing;
+            engine.noise_state = NoiseAdvance(engine.noise_state, draws);
             holdCountDown.Load(hold);
             if (envelope.countDown.left != NEVER) envelope.countDown.left -= i - from;
             out.Restart(i, SampleByte(level));
