@@ -152,9 +152,9 @@ class Desktop {
     // down now stay down.
     virtual void DropKeyPresses() = 0;
     // True while the keyboard belongs to a window other than the main window and the sound
-    // editor: a modal file dialog, message box or progress window, or an About box with the
-    // focus. What the user types there is that window's, so the main loop neither polls nor
-    // handles keys meanwhile.
+    // editor: a modal file dialog, message box or progress window, an About box with the focus,
+    // an open menu, or the menu bar holding the keyboard (its title highlighted). What the user
+    // types there is that window's, so the main loop neither polls nor handles keys meanwhile.
     virtual bool KeysBelongToDialog() = 0;
     // The desktop's keyboard layout as an XKB layout name ("fr", "be", "us", "de(nodeadkeys)"),
     // or "" when it cannot tell.

@@ -38,7 +38,8 @@ std::string KeyCapText(int layout, int row, int column) {
     return note ? std::string(1, label) + "\n" + NoteName(note) : std::string(1, label);
 }
 
-void KeysWindow::OnInit() {
+void KeysWindow::ShowNoteKeys() {
+    if (!open_) return;
     Desktop& d = desktop();
     const int layout = settings.keyboard_layout;
     d.SetControlText(DIALOG_KEYS, KEYS_LAYOUT_TEXT,
@@ -48,6 +49,12 @@ void KeysWindow::OnInit() {
         for (int c = 0; c < KEYS_COLUMNS; ++c)
             d.SetControlText(DIALOG_KEYS, KEYS_CAP_FIRST + r * KEYS_COLUMNS + c,
                              KeyCapText(layout, r, c));
+}
+
+void KeysWindow::OnInit() {
+    open_ = true;
+    ShowNoteKeys();
+    Desktop& d = desktop();
     // The command lines split in two columns, in the handler's order.
     const std::vector<KeyCommandLine> chart = KeyCommandChart();
     std::string left, right;
@@ -59,6 +66,7 @@ void KeysWindow::OnInit() {
 }
 
 void KeysWindow::OnClose() {
+    open_ = false;
     desktop().EndDialog(DIALOG_KEYS);
 }
 

@@ -14,6 +14,12 @@ class KeysWindow : public DialogEvents {
   public:
     void OnInit() override;
     void OnClose() override;
+    // Redraws the note keys for the layout in use, when the window is open: the Program menu
+    // may switch layouts while it shows.
+    void ShowNoteKeys();
+
+  private:
+    bool open_ = false;
 };
 
 KeysWindow& keys_window();

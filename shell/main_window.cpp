@@ -376,6 +376,7 @@ void InstallSongDisplay() {
 void ShowNoteLayout() {
     desktop().SetChecked(MAIN_WINDOW, CMD_AZERTY_KEYS, settings.keyboard_layout == 0);
     desktop().SetChecked(MAIN_WINDOW, CMD_QWERTY_KEYS, settings.keyboard_layout != 0);
+    keys_window().ShowNoteKeys();
 }
 
 void ShowHistory() {

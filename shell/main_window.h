@@ -54,7 +54,7 @@ void ShowLoadedSong();
 // Tells the user, in an error box, why a song file was refused or could not be opened (naming
 // `path` when given); silent for a cancelled dialog and a load that succeeded.
 void ReportSongLoadFailure(SongFileResult result, const std::string& path = "");
-// Ticks the Program menu's note-key layout in use.
+// Ticks the Program menu's note-key layout in use, and redraws the Keys window for it.
 void ShowNoteLayout();
 // Greys the Edit menu's Undo and Redo when there is nothing to undo or redo.
 void ShowHistory();

@@ -28,6 +28,7 @@
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QSvgRenderer>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -100,20 +101,64 @@ QSize BitmapSize(int bitmap, DialogBaseUnits base) {
 // The smallest pixel size a static's text shrinks to.
 constexpr int kSmallestTextPx = 6;
 
+// Lays `text` out as a static shows it, in `font` within `width` pixels: broken at its newlines
+// (a final newline ends the last line rather than starting another) and, when `wrap`, at word
+// breaks. The lines are one font height apart (ascent plus descent, without the leading that a
+// label's own layout adds): the templates set texts that stand beside each other at that pitch,
+// such as the row-number column beside the rows of the pattern boxes. Returns the number of
+// lines.
+int LayOutStaticText(QTextLayout& layout, const QString& text, const QFont& font, int width,
+                     Qt::Alignment alignment, bool wrap) {
+    QString lines = text;
+    if (lines.endsWith(QLatin1Char('\n'))) lines.chop(1);
+    lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    layout.setText(lines);
+    layout.setFont(font);
+    QTextOption option(alignment & Qt::AlignHorizontal_Mask);
+    option.setWrapMode(wrap ? QTextOption::WordWrap : QTextOption::NoWrap);
+    layout.setTextOption(option);
+    const int pitch = QFontMetrics(font).height();
+    int count = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, count * pitch));
+        ++count;
+    }
+    layout.endLayout();
+    return count;
+}
+
+// A static: a label whose lines are laid out by LayOutStaticText.
+class StaticText : public QLabel {
+  public:
+    StaticText(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        drawFrame(&painter);
+        const QRect room = contentsRect();
+        QTextLayout layout;
+        LayOutStaticText(layout, text(), font(), room.width(), alignment(), wordWrap());
+        painter.setPen(palette().color(foregroundRole()));
+        layout.draw(&painter, room.topLeft());
+    }
+};
+
 // A static shows its whole text: when the text does not fit its inside at the dialog font (a
-// single line too wide, or more lines than the height holds, as in the row-number column), the
-// static takes the largest smaller pixel size at which it fits. The text is measured with the
-// layout the label paints it with, so line spacing and leading count. A final newline ends the
-// last line rather than starting another.
+// single line too wide, or more lines than the height holds), the static takes the largest
+// smaller pixel size at which it fits, measured with the layout it is painted with.
 void FitText(QLabel* label) {
     const QFont dialogFont = label->parentWidget() ? label->parentWidget()->font() : label->font();
-    QString text = label->text();
-    if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
     const QRect room = label->contentsRect();
-    const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
     auto fits = [&](const QFont& f) {
-        const QSize needed = QFontMetrics(f).boundingRect(room, flags, text).size();
-        return needed.width() <= room.width() && needed.height() <= room.height();
+        QTextLayout layout;
+        const int lines = LayOutStaticText(layout, label->text(), f, room.width(),
+                                           label->alignment(), label->wordWrap());
+        for (int i = 0; i < lines; ++i)
+            if (layout.lineAt(i).naturalTextWidth() > room.width()) return false;
+        return lines * QFontMetrics(f).height() <= room.height();
     };
     QFont font = dialogFont;
     if (!fits(font)) {
@@ -328,7 +373,7 @@ void DialogWindow::BuildControl(const ControlTemplate& control, QWidget* area) {
     auto clicked = [this, id] { Send([id](DialogEvents& e) { e.OnCommand(id, CMD_CLICKED); }); };
     switch (control.kind) {
     case ControlKind::Static: {
-        auto* label = new QLabel(text, area);
+        auto* label = new StaticText(text, area);
         label->setTextFormat(Qt::PlainText);
         // Text wraps at word breaks when the static holds more than one line; a one-line
         // static rather shows as much of its line as fits.

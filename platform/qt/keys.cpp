@@ -13,6 +13,8 @@
 #include <QInputMethod>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
 #include <QWindow>
 
 namespace qtplatform {
@@ -109,7 +111,16 @@ bool TakesPolledKeys(const QWindow* window) {
     return false;
 }
 
+// An open menu, or the menu bar holding the keyboard (its title highlighted after Escape closed
+// its menu): ENTER there opens the menu or runs its item, the arrows move
+// through it, so no key of that time is the logic's.
+bool KeysWithMenu() {
+    if (qobject_cast<QMenu*>(QApplication::activePopupWidget())) return true;
+    return qobject_cast<QMenuBar*>(QApplication::focusWidget()) != nullptr;
+}
+
 bool KeysWithDialog() {
+    if (KeysWithMenu()) return true;
     if (QWidget* modal = QApplication::activeModalWidget()) {
         const auto* dialog = dynamic_cast<const DialogWindow*>(modal);
         if (!dialog || dialog->id() != DIALOG_SOUND_EDITOR) return true;
@@ -169,6 +180,10 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event) {
         if (onEvent) onEvent();
     } else if (type == QEvent::ApplicationDeactivate) {
         Clear();
+    } else if (type == QEvent::FocusIn && onEvent) {
+        // The keyboard came back from a menu or a dialog, perhaps by a click: the main loop
+        // takes the keys held then before the next press is polled.
+        onEvent();
     }
     return QObject::eventFilter(watched, event);
 }

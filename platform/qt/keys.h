@@ -20,7 +20,8 @@ namespace qtplatform {
 int VirtualKeyOf(const QKeyEvent& key);
 
 // True while the keyboard belongs to another window: a modal window other than the sound
-// editor is open, or a window other than the main window and the sound editor has the focus.
+// editor is open, a window other than the main window and the sound editor has the focus, a
+// menu is open, or the menu bar holds the keyboard.
 bool KeysWithDialog();
 
 // Keeps the state of the keys by their virtual-key codes, from every key event the
@@ -37,7 +38,8 @@ class KeyFilter : public QObject {
     // Forgets the presses kept for the next query; keys down now stay down.
     void DropPresses() { pressed_.fill(false); }
     void Clear();
-    // Told of every key event and focus change, so that the main loop wakes for it.
+    // Told of every key event, focus change and change of the application's state, so that the
+    // main loop wakes for it.
     std::function<void()> onEvent;
 
   protected:

@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <QTimer>
 
@@ -278,7 +280,7 @@ TEST_F(KeyMapping, KeysCountOnlyWhileTheMainWindowHasTheFocus) {
     EXPECT_EQ(Poll(), std::set<int>{});
 }
 
-TEST_F(KeyMapping, AKeyThatWentDownInADialogNeverActsInTheMainWindow) {
+TEST_F(KeyMapping, AKeyThatWentDownInADialogOrAMenuNeverActsInTheMainWindow) {
     // A tap kept for the next query goes with a reset of the poll.
     Press({Qt::Key_X, 53});
     Release({Qt::Key_X, 53});
@@ -305,6 +307,29 @@ TEST_F(KeyMapping, AKeyThatWentDownInADialogNeverActsInTheMainWindow) {
     EXPECT_EQ(Poll(), std::set<int>{});
     Release({Qt::Key_Return, 36});
     ExpectKey({Qt::Key_Return, 36}, VKEY_ENTER); // a new press counts
+
+    // A menu keeps the keyboard from the click on its title until the menu bar lets go: the
+    // Escape that closes it, the ENTER that opens it again from the highlighted title and the
+    // keys typed into it are the menu's.
+    auto* bar = window->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions().at(1)).center());
+    ASSERT_NE(qobject_cast<QMenu*>(QApplication::activePopupWidget()), nullptr);
+    EXPECT_TRUE(qt.KeysBelongToDialog());
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), bar);
+    EXPECT_TRUE(qt.KeysBelongToDialog());
+    QTest::keyClick(bar, Qt::Key_Return);
+    ASSERT_NE(qobject_cast<QMenu*>(QApplication::activePopupWidget()), nullptr);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Poll(), std::set<int>{});
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    QTest::keyClick(bar, Qt::Key_Escape);
+    EXPECT_EQ(QApplication::focusWidget(), parked);
+    EXPECT_FALSE(qt.KeysBelongToDialog());
+    EXPECT_EQ(Poll(), std::set<int>{});
+    ExpectKey({Qt::Key_Return, 36}, VKEY_ENTER);
 }
 
 } // namespace

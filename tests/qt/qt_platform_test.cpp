@@ -327,32 +327,32 @@ TEST_F(QtPlatformTest, FileDialogsOpenInTheirFolderListTheFilterOnceAndAddItsSuf
     QDir(dir).removeRecursively();
 }
 
-// Pixels of a static's text that its inside cuts off: the text is painted by a copy of the
-// static with more room on every side but the top (text hangs from the top), and every inked
-// pixel outside the place of the original inside is counted.
-int CutOffTextPixels(const QLabel& label) {
+// Pixels of a static's text that its inside cuts off: the static itself, given more room on every
+// side but the top (text hangs from the top), paints its text, and every inked pixel outside the
+// place of its inside is counted.
+int CutOffTextPixels(QLabel& label) {
     constexpr int kRoom = 300;
-    QLabel copy;
-    copy.setFont(label.font());
-    copy.setFrameStyle(label.frameStyle());
-    copy.setIndent(label.indent());
-    copy.setAlignment(label.alignment());
-    copy.setWordWrap(label.wordWrap());
-    copy.setText(label.text());
-    copy.resize(label.width() + 2 * kRoom, label.height() + kRoom);
-    // Centred text stays centred when the copy grows on both sides.
+    const QRect place = label.geometry();
+    const QRect original = label.contentsRect();
+    label.resize(place.width() + 2 * kRoom, place.height() + kRoom);
+    // Centred text stays centred when the static grows on both sides.
     const int shift = (label.alignment() & Qt::AlignHCenter) ? kRoom : 0;
     const qreal dpr = label.devicePixelRatioF();
-    QImage image(copy.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+    QImage image(label.size() * dpr, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(dpr);
     image.fill(Qt::transparent);
-    copy.render(&image, {}, {}, QWidget::DrawChildren); // text and frame, no background
+    // Text and frame, no background.
+    const bool filled = label.autoFillBackground();
+    label.setAutoFillBackground(false);
+    label.render(&image, {}, {}, QWidget::DrawChildren);
+    label.setAutoFillBackground(filled);
     auto device = [dpr](QRect r) {
         return QRect(QPoint(qRound(r.left() * dpr), qRound(r.top() * dpr)),
                      QSize(qRound(r.width() * dpr), qRound(r.height() * dpr)));
     };
-    const QRect inside = device(label.contentsRect().translated(shift, 0));
-    const QRect scanned = device(copy.contentsRect()); // leaves out the copy's frame
+    const QRect inside = device(original.translated(shift, 0));
+    const QRect scanned = device(label.contentsRect()); // leaves out the frame
+    label.setGeometry(place);
     int cut = 0;
     for (int y = scanned.top(); y <= scanned.bottom(); ++y)
         for (int x = scanned.left(); x <= scanned.right(); ++x)
@@ -360,10 +360,34 @@ int CutOffTextPixels(const QLabel& label) {
     return cut;
 }
 
+// The vertical middle of each line of text a static shows, top first, in its window's logical
+// pixels: the rows of dark pixels inside its frame, a gap of up to two pixels counting as part of
+// the same line (the thin stroke of a "7").
+std::vector<double> TextLineMiddles(QLabel& label) {
+    const QImage image = label.grab().toImage();
+    const qreal dpr = image.devicePixelRatio();
+    const QRect inside = label.contentsRect();
+    const int top = label.mapTo(label.window(), QPoint(0, 0)).y();
+    std::vector<std::pair<int, int>> runs; // device rows, first and last
+    for (int y = qRound(inside.top() * dpr); y < qRound((inside.bottom() + 1) * dpr); ++y) {
+        bool dark = false;
+        for (int x = qRound(inside.left() * dpr); x < qRound((inside.right() + 1) * dpr); ++x)
+            dark = dark || qGray(image.pixel(x, y)) < 160;
+        if (!dark) continue;
+        if (!runs.empty() && y - runs.back().second <= 1 + 2 * dpr)
+            runs.back().second = y;
+        else
+            runs.emplace_back(y, y);
+    }
+    std::vector<double> middles;
+    for (const auto& [first, last] : runs) middles.push_back(top + (first + last + 1) / 2.0 / dpr);
+    return middles;
+}
+
 // Every static of the main window shows its whole text, for the longest texts the program writes
 // there: each tempo, the largest steps and song numbers, two-digit row numbers, the widest cells
-// and a full-length instrument name in the status line. CTest runs this also with
-// QT_SCALE_FACTOR=2.
+// and a full-length instrument name in the status line; and each row number stands beside its
+// row. CTest runs this also with QT_SCALE_FACTOR=2.
 TEST_F(QtPlatformTest, StaticsShowTheLongestTextsWholeAtTheScreensScale) {
     QWidget* window = qt.DialogWidget(MAIN_WINDOW);
     EXPECT_EQ(window->devicePixelRatioF(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
@@ -382,7 +406,7 @@ TEST_F(QtPlatformTest, StaticsShowTheLongestTextsWholeAtTheScreensScale) {
             if (key.first == MAIN_WINDOW &&
                 qobject_cast<QLabel*>(qt.ControlWidget(key.first, key.second)))
                 qt.SetControlText(MAIN_WINDOW, key.second, control.text);
-        for (const QLabel* label : window->findChildren<QLabel*>())
+        for (QLabel* label : window->findChildren<QLabel*>())
             EXPECT_EQ(CutOffTextPixels(*label), 0)
                 << state << ": \"" << label->text().toStdString() << "\"";
     };
@@ -404,6 +428,15 @@ TEST_F(QtPlatformTest, StaticsShowTheLongestTextsWholeAtTheScreensScale) {
         RedrawPatternView(row, POSITION_COUNT - 1);
         ShowCursorCell();
         check("row " + std::to_string(row));
+        // The number column and the rows above, at and below the cursor, line for line.
+        std::vector<double> rows;
+        for (int id : {UPPER_BOX[0], CURSOR_BOX[0], LOWER_BOX[0]})
+            for (double middle : TextLineMiddles(*Control<QLabel>(id))) rows.push_back(middle);
+        const std::vector<double> numbers = TextLineMiddles(*Control<QLabel>(ROW_NUMBERS));
+        // Within a quarter of a row (17 pixels at the dialog font).
+        ASSERT_EQ(numbers.size(), rows.size()) << "row " << row;
+        for (size_t i = 0; i < rows.size(); ++i)
+            EXPECT_NEAR(numbers[i], rows[i], 4.0) << "row " << row << ", line " << i;
     }
     SetCell(0, 40, Cell{CMD_STOP_SOUND_TYPE_LAST, NOTE_COMMAND});
     play.current_row = 40;

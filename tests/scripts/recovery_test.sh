@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Real editors in a virtual display sharing one state folder. Notes typed into an editor are
+# Real editors in a virtual display sharing one state folder. The keys that go to a menu never
+# reach the song (ENTER after a menu was closed with Escape opens it again and plays nothing).
+# Notes typed into an editor are
 # copied to the recovery folder when it loses the focus; killed with SIGKILL, its copy is
 # offered at the next start, and OK brings the song back, unsaved, with the same content. Two
 # editors open at once never offer, move or remove each other's copies, in three orders of
@@ -9,8 +11,9 @@ set -euo pipefail
 program="$(realpath "$1")"
 
 if [ "${2:-}" != inside ]; then
-    if ! command -v xvfb-run >/dev/null || ! command -v xdotool >/dev/null; then
-        echo "SKIPPED: needs xvfb-run and xdotool"
+    if ! command -v xvfb-run >/dev/null || ! command -v xdotool >/dev/null ||
+        ! command -v import >/dev/null; then
+        echo "SKIPPED: needs xvfb-run, xdotool and import"
         exit 77
     fi
     exec xvfb-run -a -s "-screen 0 1600x900x24" bash "$0" "$1" inside
@@ -130,14 +133,45 @@ recovered() {
         fail "the recovered song is not marked unsaved"
     cmp -s "$(copy_of "$1")" "$2" || fail "the recovered song differs from the one typed ($2)"
 }
+# True when the window's pixels stay the same for half a second: nothing plays (a playing
+# song moves the pattern view ten rows a second).
+still() {
+    local before
+    before="$(import -window "$1" rgb:- | md5sum)"
+    sleep 0.5
+    [ "$before" = "$(import -window "$1" rgb:- | md5sum)" ]
+}
 fresh() {
     stop_all
     rm -rf "$XDG_STATE_HOME"
 }
 
-# Killed and started again.
+# The Edit menu opened by a click and closed with Escape, then ENTER twice: the menu bar has the
+# keyboard, so the first opens the menu again and neither plays or changes the song. Once the
+# menu bar lets go, ENTER plays and stops again.
 start 0
 a=$started
+win="$(main "$a")"
+xdotool windowfocus --sync "$win"
+sleep 2
+eval "$(xdotool getwindowgeometry --shell "$win")"
+xdotool mousemove --sync $((X + 87)) $((Y + 8)) click 1 # the title "Edit"
+sleep 0.3
+for key in Escape Return Return; do
+    xdotool key "$key"
+    sleep 0.3
+done
+still "$win" || fail "ENTER in the menu bar played the song"
+xdotool search --name 'Noname\*' >/dev/null && fail "ENTER in the menu bar changed the song"
+xdotool key Escape Escape Escape
+sleep 0.3
+xdotool key Return
+sleep 0.3
+still "$win" && fail "ENTER did not play once the menu bar let go"
+xdotool key Return
+echo "ok: keys that go to a menu never reach the song"
+
+# Killed and started again.
 type_notes "$a" a e t
 copied_as "$a" a.son
 killed "$a"

@@ -39,6 +39,13 @@ TEST_F(KeysWindowTest, EveryNoteKeyOfTheLayoutIsOnItsCapAndEveryCommandIsListed)
         for (const KeyCommandLine& line : KeyCommandChart())
             EXPECT_NE(commands.find(std::string(line.keys) + ": " + line.does), std::string::npos)
                 << line.keys;
+        // Switching the layout in the Program menu redraws the open window for it.
+        Click(layout ? CMD_AZERTY_KEYS : CMD_QWERTY_KEYS);
+        EXPECT_EQ(fake.control(DIALOG_KEYS, KEYS_CAP_FIRST + KEYS_COLUMNS).text,
+                  layout ? "A\nC-2" : "Q\nC-2");
+        EXPECT_NE(
+            fake.control(DIALOG_KEYS, KEYS_LAYOUT_TEXT).text.find(layout ? "AZERTY" : "QWERTY"),
+            std::string::npos);
         fake.openDialogs[DIALOG_KEYS]->OnClose();
     }
     // The chart follows the tables: the key a cap shows is the key that plays its note.

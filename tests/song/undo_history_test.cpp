@@ -95,6 +95,13 @@ TEST_F(UndoTest, EveryKindOfChangeIsUndoneAndRedone) {
         ASSERT_TRUE(Redo());
         EXPECT_EQ(Song(), after);
     }
+    // A change after an undo drops the undone step: nothing is left to redo over it.
+    ASSERT_TRUE(Undo());
+    Click(BUTTON_LOOP);
+    Pass();
+    const std::vector<uint8_t> changed = Song();
+    EXPECT_FALSE(Redo());
+    EXPECT_EQ(Song(), changed);
     // Back through all of them to the start, one step each.
     for (size_t i = 0; i < changes.size(); ++i) EXPECT_TRUE(Undo());
     EXPECT_FALSE(Undo());
