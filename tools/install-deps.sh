@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-svg-dev libopenal-dev librtmidi-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation2 xvfb xauth xdotool imagemagick librsvg2-bin sox pulseaudio pulseaudio-utils
-    desktop-file-utils appstream shared-mime-info libglib2.0-bin
+    desktop-file-utils appstream shared-mime-info libglib2.0-bin lintian
 )
 
 missing=()
