@@ -65,21 +65,29 @@ template <int32_t Hold> const uint64_t* MasksFor() {
     return masks.get();
 }
 
-const uint64_t* RunMasks(int32_t hold) {
-    switch (hold) {
-    case 1: return MasksFor<1>();
-    case 2: return MasksFor<2>();
-    case 3: return MasksFor<3>();
-    case 4: return MasksFor<4>();
-    case 5: return MasksFor<5>();
-    case 6: return MasksFor<6>();
-    case 7: return MasksFor<7>();
-    default: return MasksFor<8>();
-    }
-}
-
 void Store(uint8_t* at, uint64_t word) {
     std::memcpy(at, &word, 8);
+}
+
+// Writes the runs of a hold of at most 8 samples eight at a time, as `Hold` words each; returns
+// how many runs it wrote (all but the last few).
+template <int32_t Hold>
+int64_t WriteGroups(uint8_t* out, const uint64_t* bits, uint64_t at, int64_t runs,
+                    uint64_t evenWord, uint64_t flip) {
+    const uint64_t* masks = MasksFor<Hold>();
+    const auto group = [&](uint64_t eight) {
+        const uint64_t* m = masks + eight * Hold;
+        for (int w = 0; w < Hold; ++w) Store(out + 8 * w, evenWord ^ (flip & m[w]));
+        out += 8 * Hold;
+    };
+    int64_t k = 0;
+    for (; k + 64 <= runs; k += 64, at += 64) {
+        const uint64_t word = BitsAt(bits, at);
+        for (int g = 0; g < 64; g += 8) group(word >> g & 0xFF);
+    }
+    const uint64_t word = BitsAt(bits, at);
+    for (int g = 0; k + 8 <= runs; k += 8, g += 8) group(word >> g & 0xFF);
+    return k;
 }
 
 } // namespace
@@ -98,41 +106,55 @@ uint32_t NoiseAdvance(uint32_t state, uint64_t draws) {
     return state * multiplier + increment;
 }
 
-bool NoiseBit(uint32_t state, uint64_t n) {
-    const uint64_t at = (CyclePosition(state & kLowMask) + n) % kCycle;
-    return CycleBits()[at / 64] >> (at % 64) & 1;
+NoiseCursor::NoiseCursor(uint32_t start)
+    : state(start), position(CyclePosition(start & kLowMask)) {}
+
+uint32_t NoiseCursor::Draw() {
+    state = state * NOISE_MULTIPLIER + NOISE_INCREMENT;
+    position = (position + 1) & kLowMask;
+    return (state >> 16) & 0x7FFF;
 }
 
-void WriteNoiseRuns(uint8_t* out, uint32_t state, int64_t runs, int32_t hold, uint8_t odd,
-                    uint8_t even) {
-    if (runs <= 0 || hold <= 0) return;
+bool NoiseCursor::WriteRuns(uint8_t* out, int64_t runs, int32_t hold, uint8_t odd, uint8_t even) {
+    if (runs < 0 || hold <= 0) runs = 0;
     const uint64_t* bits = CycleBits().data();
     // The draws' bits start one past the state's own place; a stretch is shorter than a cycle.
-    uint64_t at = CyclePosition(state & kLowMask) + 1;
+    const uint64_t first = position + 1;
+    uint64_t at = first;
     const uint64_t evenWord = kEveryByte * even, flip = kEveryByte * (odd ^ even);
     int64_t k = 0;
-    if (hold <= 8) {
-        // Eight runs at a time, as `hold` words.
-        const uint64_t* masks = RunMasks(hold);
-        for (; k + 64 <= runs; k += 64, at += 64) {
-            uint64_t word = BitsAt(bits, at);
-            for (int group = 0; group < 8; ++group, word >>= 8, out += 8 * hold) {
-                const uint64_t* m = masks + (word & 0xFF) * static_cast<uint64_t>(hold);
-                for (int w = 0; w < hold; ++w) Store(out + 8 * w, evenWord ^ (flip & m[w]));
-            }
-        }
+    switch (hold) {
+    case 1: k = WriteGroups<1>(out, bits, at, runs, evenWord, flip); break;
+    case 2: k = WriteGroups<2>(out, bits, at, runs, evenWord, flip); break;
+    case 3: k = WriteGroups<3>(out, bits, at, runs, evenWord, flip); break;
+    case 4: k = WriteGroups<4>(out, bits, at, runs, evenWord, flip); break;
+    case 5: k = WriteGroups<5>(out, bits, at, runs, evenWord, flip); break;
+    case 6: k = WriteGroups<6>(out, bits, at, runs, evenWord, flip); break;
+    case 7: k = WriteGroups<7>(out, bits, at, runs, evenWord, flip); break;
+    case 8: k = WriteGroups<8>(out, bits, at, runs, evenWord, flip); break;
+    default: break;
     }
-    // Run by run: a run is written in 16-byte stores, the last of which may reach into the
-    // next run, which overwrites it.
+    out += k * hold;
+    at += static_cast<uint64_t>(k);
+    // Run by run: a short run is written in 16-byte stores, the last of which may reach into
+    // the next run, which overwrites it.
     for (; k < runs; k += 64, at += 64) {
         uint64_t word = BitsAt(bits, at);
         const int64_t n = runs - k < 64 ? runs - k : 64;
         for (int64_t r = 0; r < n; ++r, word >>= 1, out += hold) {
             const uint64_t value = evenWord ^ (flip & (0 - (word & 1)));
+            if (hold > 32) {
+                std::memset(out, static_cast<int>(value & 0xFF), static_cast<size_t>(hold));
+                continue;
+            }
             for (int32_t s = 0; s < hold; s += 16) {
                 Store(out + s, value);
                 Store(out + s + 8, value);
             }
         }
     }
+    const uint64_t last = first + static_cast<uint64_t>(runs);
+    state = NoiseAdvance(state, static_cast<uint64_t>(runs) + 1);
+    position = static_cast<uint32_t>(last & kLowMask);
+    return bits[last / 64] >> (last % 64) & 1;
 }

@@ -15,11 +15,17 @@ constexpr uint32_t NOISE_INCREMENT = 2531011u;
 // The generator's state after `draws` draws from `state`.
 uint32_t NoiseAdvance(uint32_t state, uint64_t draws);
 
-// Bit 16 of the state after the `n`-th draw from `state` (n >= 1).
-bool NoiseBit(uint32_t state, uint64_t n);
+// The generator with its place in the cycle of its low 17 bits, found once, so that stretches of
+// draws are read from the cycle's table.
+struct NoiseCursor {
+    explicit NoiseCursor(uint32_t start);
+    uint32_t state;
+    uint32_t position; // of `state` in the cycle from 0
 
-// Writes `runs` runs of `hold` samples from `out` on: run k (from 0) is `odd` when bit 16 of the
-// state after draw k + 1 from `state` is set, else `even`. The state itself is not changed. May
-// write up to 15 bytes past the last run, which the caller writes afterwards.
-void WriteNoiseRuns(uint8_t* out, uint32_t state, int64_t runs, int32_t hold, uint8_t odd,
-                    uint8_t even);
+    // One draw: bits 16..30 of the next state.
+    uint32_t Draw();
+    // Writes `runs` runs of `hold` samples from `out` on, run k (from 0) `odd` when bit 16 of
+    // the state after draw k + 1 is set, else `even`; then makes one more draw and returns that
+    // bit. May write up to 15 bytes past the last run, which the caller writes afterwards.
+    bool WriteRuns(uint8_t* out, int64_t runs, int32_t hold, uint8_t odd, uint8_t even);
+};

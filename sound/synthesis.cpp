@@ -410,8 +410,9 @@ void RenderTable(uint8_t* buffer, int32_t frequency) REQUIRES(sound_engine_lock)
 // Sound type 3: levels drawn from the noise generator, held for 45056 / F samples each.
 void RenderNoise(uint8_t* buffer, int32_t frequency) REQUIRES(sound_engine_lock) {
     const int32_t hold = SAMPLE_RATE / frequency;
+    NoiseCursor noise(engine.noise_state);
     Envelope envelope;
-    double level = 128 + (NoiseDraw() & 127) * envelope.amplitude * 0.04;
+    double level = 128 + (noise.Draw() & 127) * envelope.amplitude * 0.04;
     CountDown holdCountDown;
     holdCountDown.Load(hold);
 
@@ -422,6 +423,7 @@ void RenderNoise(uint8_t* buffer, int32_t frequency) REQUIRES(sound_engine_lock)
     for (;;) {
         if (i >= cut) {
             out.SilenceFrom(i);
+            engine.noise_state = noise.state;
             return;
         }
         // Hold steps that act before the next envelope step, the cut and the end share one
@@ -438,11 +440,9 @@ void RenderNoise(uint8_t* buffer, int32_t frequency) REQUIRES(sound_engine_lock)
             // The whole runs before `stop` come from the generator in bulk; the draw after them
             // starts a run that `stop` ends.
             const int64_t runs = (stop - 1 - i) / hold;
-            WriteNoiseRuns(out.data() + i, engine.noise_state, runs, hold, low, high);
+            const bool odd = noise.WriteRuns(out.data() + i, runs, hold, low, high);
             i += runs * hold;
-            const uint64_t draws = static_cast<uint64_t>(runs) + 1;
-            level = NoiseBit(engine.noise_state, draws) ? 128 - swing : 128 + swing;
-            engine.noise_state = NoiseAdvance(engine.noise_state, draws);
+            level = odd ? 128 - swing : 128 + swing;
             holdCountDown.Load(hold);
             if (envelope.countDown.left != NEVER) envelope.countDown.left -= i - from;
             out.Restart(i, SampleByte(level));
@@ -453,17 +453,19 @@ void RenderNoise(uint8_t* buffer, int32_t frequency) REQUIRES(sound_engine_lock)
         i += run;
         if (envelope.countDown.Advance(run) && !envelope.Step()) {
             out.SilenceFrom(i - 1);
+            engine.noise_state = noise.state;
             return;
         }
         if (holdCountDown.Advance(run)) {
             const double swing = envelope.amplitude * 5.08;
-            level = (NoiseDraw() & 1) ? 128 - swing : 128 + swing;
+            level = (noise.Draw() & 1) ? 128 - swing : 128 + swing;
             holdCountDown.Load(hold);
         }
         if (i >= RENDER_LENGTH) break;
         out.Set(i, SampleByte(level));
     }
     out.Flush(RENDER_LENGTH);
+    engine.noise_state = noise.state;
 }
 
 void Render(int t, uint8_t* buffer) REQUIRES(sound_engine_lock) {

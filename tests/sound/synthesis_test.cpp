@@ -496,6 +496,21 @@ TEST_F(Synthesis, SweepsMatchTheReference) {
     }
 }
 
+// Held noise is written in bulk from the generator's bit cycle: every hold, from states at
+// both ends of that cycle and elsewhere, with and without envelope steps and the length cut.
+TEST_F(Synthesis, NoiseMatchesTheReferenceAtEveryHoldAndState) {
+    for (int32_t hold = 1; hold <= 140; ++hold) {
+        for (const uint32_t state : {0u, 1u, 0x1FFFFu, 0x20000u, 0xFFFFFFFFu, 0x9E3779B9u}) {
+            ActiveSoundState s = Sound(3, SAMPLE_RATE / hold);
+            s.fade = 5 + hold % 5;
+            s.useLength = hold % 4 == 0;
+            engine.noise_state = state + static_cast<uint32_t>(hold);
+            ExpectSameAsReference(s);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
 TEST_F(Synthesis, HostileFieldValuesStayInBounds) {
     std::mt19937 rng(12345);
     const int32_t extremes[] = {INT32_MIN, INT32_MIN + 1, -1000000, -8, -1, 0, 1, 7, 8, 15, 16, 99,
