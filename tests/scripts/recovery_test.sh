@@ -141,6 +141,22 @@ still() {
     sleep 0.5
     [ "$before" = "$(import -window "$1" rgb:- | md5sum)" ]
 }
+# Editors A and B side by side.
+start_two() {
+    start 0
+    a=$started
+    start 800
+    b=$started
+}
+# A new editor answers its recovery boxes with the keys after $1, in order, and has recovered the
+# song kept as $1, and was offered nothing more.
+start_and_recover() {
+    start 0
+    c=$started
+    for key in "${@:2}"; do answer "$c" "$key"; done
+    recovered "$c" "$1"
+    no_more_boxes "$c"
+}
 fresh() {
     stop_all
     rm -rf "$XDG_STATE_HOME"
@@ -175,27 +191,17 @@ echo "ok: keys that go to a menu never reach the song"
 type_notes "$a" a e t
 copied_as "$a" a.son
 killed "$a"
-start 0
-c=$started
-answer "$c" Return
-recovered "$c" a.son
+start_and_recover a.son Return
 echo "ok: a killed editor's copy is offered and recovered"
 
 # A edits; B, open beside it and untouched, quits; A is killed: A's copy is offered.
 fresh
-start 0
-a=$started
-start 800
-b=$started
+start_two
 type_notes "$a" q
 copied_as "$a" a.son
 quit "$b"
 killed "$a"
-start 0
-c=$started
-answer "$c" Return
-recovered "$c" a.son
-no_more_boxes "$c"
+start_and_recover a.son Return
 echo "ok: an untouched editor quitting keeps the other's copy"
 
 # B starts while A has unsaved changes: it is offered nothing. B edits and quits; A edits
@@ -214,20 +220,13 @@ quit "$b"
 type_notes "$a" w
 copied_as "$a" a.son
 killed "$a"
-start 0
-c=$started
-answer "$c" Return
-recovered "$c" a.son
-no_more_boxes "$c"
+start_and_recover a.son Return
 echo "ok: an editor that edits and quits beside another keeps the other's copy"
 
 # Both edit and are killed: both copies are offered, newest first; the one declined is set
 # aside whole.
 fresh
-start 0
-a=$started
-start 800
-b=$started
+start_two
 type_notes "$a" q
 copied_as "$a" a.son
 sleep 1.1 # the copies' times differ
@@ -235,11 +234,7 @@ type_notes "$b" e t
 copied_as "$b" b.son
 killed "$a"
 killed "$b"
-start 0
-c=$started
-answer "$c" Escape
-answer "$c" Return
-recovered "$c" a.son
+start_and_recover a.son Escape Return
 cmp -s "$(ls "$folder"/recovery-*.son)" b.son || fail "the declined copy was not kept aside"
 echo "ok: two killed editors' copies are both offered"
 echo PASS
