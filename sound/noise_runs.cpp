@@ -47,7 +47,7 @@ uint64_t BitsAt(const uint64_t* bits, uint64_t at) {
     return shift == 0 ? bits[word] : bits[word] >> shift | bits[word + 1] << (64 - shift);
 }
 
-// For runs of `hold` <= 8 samples, 8 runs fill `hold` words: per byte of 8 run bits, the masks
+// For runs of `hold` <= 16 samples, 8 runs fill `hold` words: per byte of 8 run bits, the masks
 // of those words (0xFF where a sample belongs to a run whose bit is set).
 std::unique_ptr<uint64_t[]> BuildRunMasks(int32_t hold) {
     auto table = std::make_unique<uint64_t[]>(256 * static_cast<size_t>(hold));
@@ -69,7 +69,7 @@ void Store(uint8_t* at, uint64_t word) {
     std::memcpy(at, &word, 8);
 }
 
-// Writes the runs of a hold of at most 8 samples eight at a time, as `Hold` words each; returns
+// Writes the runs of a hold of at most 16 samples eight at a time, as `Hold` words each; returns
 // how many runs it wrote (all but the last few).
 template <int32_t Hold>
 int64_t WriteGroups(uint8_t* out, const uint64_t* bits, uint64_t at, int64_t runs,
@@ -132,6 +132,14 @@ bool NoiseCursor::WriteRuns(uint8_t* out, int64_t runs, int32_t hold, uint8_t od
     case 6: k = WriteGroups<6>(out, bits, at, runs, evenWord, flip); break;
     case 7: k = WriteGroups<7>(out, bits, at, runs, evenWord, flip); break;
     case 8: k = WriteGroups<8>(out, bits, at, runs, evenWord, flip); break;
+    case 9: k = WriteGroups<9>(out, bits, at, runs, evenWord, flip); break;
+    case 10: k = WriteGroups<10>(out, bits, at, runs, evenWord, flip); break;
+    case 11: k = WriteGroups<11>(out, bits, at, runs, evenWord, flip); break;
+    case 12: k = WriteGroups<12>(out, bits, at, runs, evenWord, flip); break;
+    case 13: k = WriteGroups<13>(out, bits, at, runs, evenWord, flip); break;
+    case 14: k = WriteGroups<14>(out, bits, at, runs, evenWord, flip); break;
+    case 15: k = WriteGroups<15>(out, bits, at, runs, evenWord, flip); break;
+    case 16: k = WriteGroups<16>(out, bits, at, runs, evenWord, flip); break;
     default: break;
     }
     out += k * hold;
