@@ -3,12 +3,28 @@
 #include <AL/alc.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
 // Frames the mixer may still put out after a voice's last sample: the resampler's reach and
 // the short fade OpenAL applies when a voice ends. Generous; silence after it costs nothing.
 constexpr int64_t kMixerReach = 256;
+constexpr uint8_t kSilence = 128;
+
+// The number of samples up to the last one that is not silence, looked for eight at a time
+// from the end (a sound is mostly followed by a long silence).
+int64_t LoudLength(const std::vector<uint8_t>& samples) {
+    constexpr uint64_t kSilentWord = 0x0101010101010101ull * kSilence;
+    size_t end = samples.size();
+    for (; end >= 8; end -= 8) {
+        uint64_t word;
+        std::memcpy(&word, samples.data() + end - 8, 8);
+        if (word != kSilentWord) break;
+    }
+    while (end > 0 && samples[end - 1] == kSilence) --end;
+    return static_cast<int64_t>(end);
+}
 
 } // namespace
 
@@ -56,7 +72,8 @@ bool LoopbackVoices::Silent() const {
 void LoopbackVoices::Create(int voice, int bytes, int volumeHundredthsDb) {
     voices_.Create(voice, bytes, volumeHundredthsDb);
     if (voice < 0 || voice >= OpenAlVoices::VOICES || bytes <= 0) return;
-    voice_[voice].samples.assign(static_cast<size_t>(bytes), 128);
+    voice_[voice].samples.assign(static_cast<size_t>(bytes), kSilence);
+    voice_[voice].loudLength = 0;
     voice_[voice].audibleUntil = 0;
 }
 
@@ -66,16 +83,15 @@ void LoopbackVoices::Fill(int voice, const uint8_t* samples, int count) {
     std::vector<uint8_t>& whole = voice_[voice].samples;
     std::copy(samples, samples + std::min<size_t>(static_cast<size_t>(count), whole.size()),
               whole.begin());
+    voice_[voice].loudLength = LoudLength(whole);
 }
 
 void LoopbackVoices::Play(int voice, bool looping) {
     voices_.Play(voice, looping);
     if (voice < 0 || voice >= OpenAlVoices::VOICES) return;
     Voice& v = voice_[voice];
-    // 128 is silence: the voice sounds up to its last other sample.
-    const auto loud =
-        std::find_if(v.samples.rbegin(), v.samples.rend(), [](uint8_t s) { return s != 128; });
-    const int64_t length = v.samples.rend() - loud;
+    // The voice sounds up to its last sample that is not silence, found when it was filled.
+    const int64_t length = v.loudLength;
     if (length == 0) {
         v.audibleUntil = frame_;
     } else if (looping) {

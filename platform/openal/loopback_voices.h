@@ -44,6 +44,7 @@ class LoopbackVoices : public MixingVoices {
     int64_t frame_ = 0;
     struct Voice {
         std::vector<uint8_t> samples; // a copy of the voice's buffer
+        int64_t loudLength = 0;       // samples up to the last one that is not silence
         int64_t audibleUntil = 0;     // first frame after the voice's last sound
     };
     Voice voice_[OpenAlVoices::VOICES];
