@@ -10,79 +10,21 @@
 #include "shell/settings_file.h"
 #include "song/song_model.h"
 #include "song/song_state.h"
+#include "tests/qt/private_jack_server.h"
 
 #include <QTimer>
 #include <RtMidi.h>
-#include <jack/jack.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <spawn.h>
+#include <chrono>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
-
-void Quiet(const char*) {}
-
-// A JACK server of this test's own, ended with the test.
-class PrivateJackServer {
-  public:
-    PrivateJackServer() {
-        name_ = "tavomix-test-" + std::to_string(getpid());
-        setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-        setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-        const char* argv[] = {"jackd", "-n", name_.c_str(), "--no-realtime", "-d", "dummy",
-                              "-r", "48000", "-p", "256", nullptr};
-        posix_spawn_file_actions_t quiet;
-        posix_spawn_file_actions_init(&quiet);
-        posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, "jackd", &quiet, nullptr, const_cast<char**>(argv), environ) != 0)
-            pid_ = 0;
-        posix_spawn_file_actions_destroy(&quiet);
-        if (pid_ == 0) {
-            why_ = "jackd could not be started (is jackd2 installed?)";
-            return;
-        }
-        // Up when a client can join it; a few seconds on a loaded machine.
-        jack_set_error_function(Quiet);
-        jack_set_info_function(Quiet);
-        for (int i = 0; i < 100 && !up_; ++i) {
-            if (jack_client_t* c = jack_client_open("probe", JackNoStartServer, nullptr)) {
-                jack_client_close(c);
-                up_ = true;
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            }
-        }
-        if (!up_) why_ = "the private JACK server did not come up within 10 s";
-    }
-    ~PrivateJackServer() {
-        if (pid_ == 0) return;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-    }
-    bool up() const { return up_; }
-    const std::string& why() const { return why_; }
-
-  private:
-    std::string name_, why_;
-    pid_t pid_ = 0;
-    bool up_ = false;
-};
 
 // The keyboard stand-in: a JACK client with one MIDI output port, "TestKeys:out".
 std::unique_ptr<RtMidiOut> Keys() {
