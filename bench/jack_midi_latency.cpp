@@ -66,7 +66,8 @@ void PrintLook(const char* what, RtMidiInput& midi, int times) {
 
 double Percentile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
-    const size_t i = std::min(values.size() - 1, static_cast<size_t>(p * (values.size() - 1) + 0.5));
+    const size_t i =
+        std::min(values.size() - 1, static_cast<size_t>(p * (values.size() - 1) + 0.5));
     return values[i];
 }
 
@@ -129,8 +130,8 @@ int main(int argc, char** argv) {
                 std::this_thread::sleep_for(std::chrono::microseconds(50));
             const Clock::rep at = voices.started.load();
             if (at != 0)
-                ms.push_back(std::chrono::duration<double, std::milli>(
-                                 Clock::duration(at) - sent.time_since_epoch())
+                ms.push_back(std::chrono::duration<double, std::milli>(Clock::duration(at) -
+                                                                       sent.time_since_epoch())
                                  .count());
         }
         done = true;
@@ -152,7 +153,6 @@ int main(int argc, char** argv) {
     }
     std::printf("MIDI note-on through JACK to the voice starting, %zu of %d notes: median %.2f ms, "
                 "p95 %.2f ms, max %.2f ms\n",
-                ms.size(), notes, Percentile(ms, 0.5), Percentile(ms, 0.95),
-                Percentile(ms, 1.0));
+                ms.size(), notes, Percentile(ms, 0.5), Percentile(ms, 0.95), Percentile(ms, 1.0));
     return 0;
 }

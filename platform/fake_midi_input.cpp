@@ -13,8 +13,8 @@ std::vector<MidiPort> FakeMidiInput::Ports() {
 }
 
 bool FakeMidiInput::Connect(const std::string& name) {
-    const bool listed = std::any_of(ports.begin(), ports.end(),
-                                    [&](const MidiPort& p) { return p.name == name; });
+    const bool listed =
+        std::any_of(ports.begin(), ports.end(), [&](const MidiPort& p) { return p.name == name; });
     if (!listed || refusing.count(name)) return false;
     connected.insert(name);
     return true;

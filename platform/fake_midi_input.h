@@ -19,9 +19,9 @@ class FakeMidiInput : public MidiInput {
     void Disconnect(const std::string& name) override;
     void TakeMessages(const std::function<void(uint8_t, uint8_t, uint8_t)>& take) override;
 
-    std::vector<MidiPort> ports;                  // what Ports() lists
-    std::set<std::string> connected;              // connected now, by name
-    std::set<std::string> refusing;               // ports whose Connect fails
-    std::deque<std::array<uint8_t, 3>> messages;  // handed out by the next TakeMessages
-    int scans = 0;                                // Ports() calls
+    std::vector<MidiPort> ports;                 // what Ports() lists
+    std::set<std::string> connected;             // connected now, by name
+    std::set<std::string> refusing;              // ports whose Connect fails
+    std::deque<std::array<uint8_t, 3>> messages; // handed out by the next TakeMessages
+    int scans = 0;                               // Ports() calls
 };

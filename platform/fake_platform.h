@@ -126,10 +126,10 @@ class FakePlatform : public Desktop, public Voices {
     // KeysBelongToDialog true: a test types into the dialog and runs main-loop passes here.
     std::function<void()> whileDialogOpen;
     bool dialogHasKeys = false;
-    int64_t clockMs = 0;                // SteadyMilliseconds
-    bool focused = true;                // HasFocus
-    std::string keyboardLayout = "us";  // KeyboardLayout
-    int quitCode = -1; // set by Quit
+    int64_t clockMs = 0;               // SteadyMilliseconds
+    bool focused = true;               // HasFocus
+    std::string keyboardLayout = "us"; // KeyboardLayout
+    int quitCode = -1;                 // set by Quit
     // RunEventLoop calls the pass this many times, then returns (unless Quit came first).
     int loopPasses = 1;
     Voice voices[5];

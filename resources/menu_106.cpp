@@ -4,7 +4,9 @@
 #include "resources/dialog_template.h"
 #include "resources/resource_ids.h"
 
+#include <array>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -12,18 +14,15 @@ using enum MenuItemKind;
 
 constexpr MenuItem SEPARATOR = {Separator, 0, "", nullptr, 0};
 
-constexpr MenuItem MIDI_ITEMS[] = {
-    {Command, CMD_MIDI_AUTOMATIC, "Automatic", nullptr, 0},
-    {Command, CMD_MIDI_NONE, "None", nullptr, 0},
-    SEPARATOR,
-#define PORT(n) {Command, CMD_MIDI_PORT_FIRST + n, "", nullptr, 0}
-    PORT(0),  PORT(1),  PORT(2),  PORT(3),  PORT(4),  PORT(5),  PORT(6),  PORT(7),
-    PORT(8),  PORT(9),  PORT(10), PORT(11), PORT(12), PORT(13), PORT(14), PORT(15),
-    PORT(16), PORT(17), PORT(18), PORT(19), PORT(20), PORT(21), PORT(22), PORT(23),
-    PORT(24), PORT(25), PORT(26), PORT(27), PORT(28), PORT(29), PORT(30), PORT(31),
-#undef PORT
-};
-static_assert(std::size(MIDI_ITEMS) == 3 + MIDI_PORT_SLOTS);
+// MIDI Input: Automatic, None, a line, then the slots that the ports' names fill.
+template <size_t... Slot>
+constexpr std::array<MenuItem, 3 + sizeof...(Slot)> MidiItems(std::index_sequence<Slot...>) {
+    return {{{Command, CMD_MIDI_AUTOMATIC, "Automatic", nullptr, 0},
+             {Command, CMD_MIDI_NONE, "None", nullptr, 0},
+             SEPARATOR,
+             {Command, CMD_MIDI_PORT_FIRST + int(Slot), "", nullptr, 0}...}};
+}
+constexpr auto MIDI_ITEMS = MidiItems(std::make_index_sequence<MIDI_PORT_SLOTS>());
 
 constexpr MenuItem PROGRAM_ITEMS[] = {
     {Command, CMD_SOUND_EDITOR, "Sound Editor", nullptr, 0},
@@ -36,7 +35,7 @@ constexpr MenuItem PROGRAM_ITEMS[] = {
     SEPARATOR,
     {Command, CMD_AZERTY_KEYS, "AZERTY note keys", nullptr, 0},
     {Command, CMD_QWERTY_KEYS, "QWERTY note keys", nullptr, 0},
-    {Popup, 0, "MIDI Input", MIDI_ITEMS, int(std::size(MIDI_ITEMS))},
+    {Popup, 0, "MIDI Input", MIDI_ITEMS.data(), int(MIDI_ITEMS.size())},
     SEPARATOR,
     {Command, CMD_QUIT, "Quit", nullptr, 0},
 };

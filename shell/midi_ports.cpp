@@ -33,9 +33,8 @@ std::string WithoutAddress(const std::string& name) {
     const std::string tail = name.substr(space + 1);
     const size_t colon = tail.find(':');
     const auto digits = [](const std::string& s) {
-        return !s.empty() && std::all_of(s.begin(), s.end(), [](unsigned char c) {
-            return std::isdigit(c) != 0;
-        });
+        return !s.empty() && std::all_of(s.begin(), s.end(),
+                                         [](unsigned char c) { return std::isdigit(c) != 0; });
     };
     if (colon == std::string::npos || !digits(tail.substr(0, colon)) ||
         !digits(tail.substr(colon + 1)))

@@ -23,7 +23,6 @@
 #include <QScreen>
 #include <QTimer>
 
-
 #include <algorithm>
 #include <map>
 

@@ -61,7 +61,7 @@ class RtMidiInput : public MidiInput {
     std::string jackInput_;
     std::map<std::string, System> systemOf_; // the last listed ports' systems, by name
     std::map<std::string, std::unique_ptr<RtMidiIn>> alsaSources_; // connected ALSA ports
-    std::set<std::string> jackConnected_;                           // connected JACK ports
+    std::set<std::string> jackConnected_;                          // connected JACK ports
 
     std::mutex mutex_; // guards queue_ (the receiving threads and the UI)
     std::deque<std::array<uint8_t, 3>> queue_;

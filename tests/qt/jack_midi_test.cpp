@@ -17,10 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <chrono>
 #include <string>
 #include <sys/stat.h>
 
@@ -89,7 +89,8 @@ TEST(JackMidi, NotesFromAJackPortLandInTheSongAndThePortIsFollowed) {
         } else if (step == 4 && CellOf(1) == Cell{0, 20}) {
             step = 5;
         }
-        if (step != before) trace += " step " + std::to_string(step) + " at " + std::to_string(at) + " ms;";
+        if (step != before)
+            trace += " step " + std::to_string(step) + " at " + std::to_string(at) + " ms;";
         if (step == 5 || at > 20000) {
             song.song_modified = 0; // no question at the end
             quit_requested = 1;

@@ -26,8 +26,8 @@ class PrivateJackServer {
         name_ = "tavomix-" + std::to_string(getpid());
         setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
         setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-        const char* argv[] = {"jackd", "-n", name_.c_str(), "--no-realtime", "-d", "dummy",
-                              "-r", "48000", "-p", "256", nullptr};
+        const char* argv[] = {"jackd", "-n",    name_.c_str(), "--no-realtime", "-d",   "dummy",
+                              "-r",    "48000", "-p",          "256",           nullptr};
         posix_spawn_file_actions_t quiet;
         posix_spawn_file_actions_init(&quiet);
         posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
@@ -66,4 +66,3 @@ class PrivateJackServer {
     pid_t pid_ = 0;
     bool up_ = false;
 };
-
