@@ -162,13 +162,13 @@ void RtMidiInput::OpenJack() {
         midi.reset();
     }
     jack_ = client;
-    if (!midi) return; // the list still works; connections wait for a later try
+    if (!midi) return; // the list still works; the port is tried again at the next look
     jackOwn_ = std::move(midi);
     // The port's full name, as the server has it (RtMidi's client may have been renamed).
     const char** inputs = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
     for (size_t i = 0; inputs && inputs[i]; ++i) {
         const std::string name = inputs[i];
-        if (name.rfind(own, 0) == 0 && name.size() > 6 && name.ends_with(":input")) {
+        if (name.rfind(own, 0) == 0 && name.ends_with(":input")) {
             jackInput_ = name;
             break;
         }
@@ -186,18 +186,13 @@ void RtMidiInput::CloseJack() {
 
 std::vector<MidiPort> RtMidiInput::JackPorts() {
     std::vector<MidiPort> ports;
-    // A server that ended takes our clients with it: start again with the next one.
-    if (jack_ && (jackGone_.load() ||
-                  (!jackInput_.empty() && !jack_port_by_name(jack_, jackInput_.c_str()))))
+    // A server that ended takes our clients with it: start again with the next one. So does an
+    // own port that could not be made last time.
+    if (jack_ &&
+        (jackGone_.load() || jackInput_.empty() || !jack_port_by_name(jack_, jackInput_.c_str())))
         CloseJack();
     OpenJack();
     if (!jack_) return ports;
-    if (!jackOwn_) {
-        // The own port failed once: the client list is fine, try the port again.
-        CloseJack();
-        OpenJack();
-        if (!jack_) return ports;
-    }
     const char** names = jack_get_ports(jack_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
     for (size_t i = 0; names && names[i]; ++i) {
         jack_port_t* port = jack_port_by_name(jack_, names[i]);
