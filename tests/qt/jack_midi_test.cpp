@@ -1,7 +1,8 @@
 // MIDI end to end through a real JACK server: a private server on its dummy driver, a keyboard
 // stand-in sending on a JACK port of its own (RtMidiOut), and the editor offscreen in record
 // mode with that port chosen in its preferences. The notes land in the song's cells; the port
-// going away is told, and its return is connected again. Skipped when no server starts.
+// going away is told, and its return is connected again; so is the server's. Skipped when no
+// server starts.
 #include "platform/qt/qt_desktop.h"
 #include "platform/rtmidi/rtmidi_input.h"
 #include "resources/resource_ids.h"
@@ -23,6 +24,7 @@
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -42,8 +44,8 @@ Cell CellOf(int channel) {
 }
 
 TEST(JackMidi, NotesFromAJackPortLandInTheSongAndThePortIsFollowed) {
-    PrivateJackServer server;
-    if (!server.up()) GTEST_SKIP() << server.why();
+    auto server = std::make_unique<PrivateJackServer>();
+    if (!server->up()) GTEST_SKIP() << server->why();
 
     // The port chosen by name in the preferences, the folder private as the editor wants it.
     const std::filesystem::path config = std::getenv("XDG_CONFIG_HOME");
@@ -59,39 +61,66 @@ TEST(JackMidi, NotesFromAJackPortLandInTheSongAndThePortIsFollowed) {
     SetMidiInput(&midi);
 
     // Each step waits for what the editor shows, then acts; the steps are told on failure.
+    // The stand-in repeats its note every half second until the cell shows it: a cycle of a
+    // server that is not real-time may drop an event on a busy machine.
     const std::string connected = "MIDI input: TestKeys:out";
     const std::string lost = "MIDI input lost: TestKeys:out";
+    using Clock = std::chrono::steady_clock;
     int step = 0;
     std::string trace;
+    std::vector<unsigned char> note;
+    Clock::time_point sent;
+    const auto play = [&](unsigned char key) {
+        note = {0x90, key, 100};
+        sent = Clock::now();
+        Send(*keys, note);
+    };
     QTimer watch;
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
     QObject::connect(&watch, &QTimer::timeout, [&] {
         const std::string status = desktop().GetControlText(MAIN_WINDOW, STATUS_LINE);
-        const auto at = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::steady_clock::now() - start)
-                            .count();
+        const auto now = Clock::now();
+        const auto at = std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count();
         const int before = step;
         if (step == 0 && status == connected) {
-            // Key 60 into channel 1, controller 0 to 66 moves on to channel 2, key 64 there.
-            Send(*keys, {0x90, 60, 100});
-            Send(*keys, {0xB0, 0, 66});
-            Send(*keys, {0x90, 64, 100});
+            play(60); // note 13, "C-3"
             step = 1;
-        } else if (step == 1 && CellOf(0) == Cell{0, 13} && CellOf(1) == Cell{0, 17}) {
+        } else if (step == 1 && CellOf(0) == Cell{0, 13}) {
+            note.clear();
             keys.reset(); // the keyboard is unplugged
             step = 2;
         } else if (step == 2 && status == lost) {
             keys = Keys(); // and plugged in again
             step = 3;
         } else if (step == 3 && status == connected) {
-            Send(*keys, {0x90, 67, 100});
+            play(64); // note 17
             step = 4;
-        } else if (step == 4 && CellOf(1) == Cell{0, 20}) {
+        } else if (step == 4 && CellOf(0) == Cell{0, 17}) {
+            note.clear();
+            server.reset(); // the server ends, with every port on it
             step = 5;
+        } else if (step == 5 && status == lost) {
+            keys.reset();
+            server = std::make_unique<PrivateJackServer>(); // and a new one starts
+            if (!server->up()) {
+                trace += " no second server;";
+                step = 9;
+            } else {
+                keys = Keys();
+                step = 6;
+            }
+        } else if (step == 6 && status == connected) {
+            play(67); // note 20
+            step = 7;
+        } else if (step == 7 && CellOf(0) == Cell{0, 20}) {
+            step = 8;
+        } else if (!note.empty() && now - sent > std::chrono::milliseconds(500)) {
+            sent = now;
+            Send(*keys, note);
         }
         if (step != before)
             trace += " step " + std::to_string(step) + " at " + std::to_string(at) + " ms;";
-        if (step == 5 || at > 20000) {
+        if (step >= 8 || at > 30000) {
             song.song_modified = 0; // no question at the end
             quit_requested = 1;
         }
@@ -99,9 +128,9 @@ TEST(JackMidi, NotesFromAJackPortLandInTheSongAndThePortIsFollowed) {
     watch.start(20);
     RunProgram("");
     std::printf("JACK MIDI steps:%s\n", trace.c_str());
-    EXPECT_EQ(step, 5) << "reached:" << trace << " status line: \""
+    EXPECT_EQ(step, 8) << "reached:" << trace << " status line: \""
                        << desktop().GetControlText(MAIN_WINDOW, STATUS_LINE) << "\"";
-    EXPECT_EQ(CellOf(0), (Cell{0, 13}));
+    EXPECT_EQ(CellOf(0), (Cell{0, 20}));
     SetMidiInput(nullptr);
     SetDesktop(nullptr);
 }

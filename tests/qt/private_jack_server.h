@@ -10,13 +10,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <spawn.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 inline void QuietJack(const char*) {}
 
@@ -28,21 +26,33 @@ class PrivateJackServer {
         setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
         const char* argv[] = {"jackd", "-n",    name_.c_str(), "--no-realtime", "-d",   "dummy",
                               "-r",    "48000", "-p",          "256",           nullptr};
-        posix_spawn_file_actions_t quiet;
-        posix_spawn_file_actions_init(&quiet);
-        posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, "jackd", &quiet, nullptr, const_cast<char**>(argv), environ) != 0)
-            pid_ = 0;
-        posix_spawn_file_actions_destroy(&quiet);
+        pid_ = fork();
         if (pid_ == 0) {
-            why_ = "jackd could not be started (is jackd2 installed?)";
+            // The server ends with this process, also when it dies without tidying up.
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            execvp("jackd", const_cast<char**>(argv));
+            _exit(127);
+        }
+        if (pid_ < 0) {
+            pid_ = 0;
+            why_ = "no process for jackd";
             return;
         }
         // Up when a client can join it; a few seconds on a loaded machine.
         jack_set_error_function(QuietJack);
         jack_set_info_function(QuietJack);
         for (int i = 0; i < 100 && !up_; ++i) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = 0;
+                why_ = WIFEXITED(status) && WEXITSTATUS(status) == 127
+                           ? "jackd could not be started (is jackd2 installed?)"
+                           : "jackd ended at once";
+                return;
+            }
             if (jack_client_t* c = jack_client_open("probe", JackNoStartServer, nullptr)) {
                 jack_client_close(c);
                 up_ = true;
