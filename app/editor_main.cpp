@@ -1,9 +1,10 @@
 // The editor's entry point: the Qt application and desktop, the live voices on the sound card
-// (silent when there is none), the loopback mixer for the WAV export, then the program's run
-// with the arguments joined by single blanks as the command line.
+// (silent when there is none), the loopback mixer for the WAV export, the MIDI input, then the
+// program's run with the arguments joined by single blanks as the command line.
 #include "platform/openal/loopback_voices.h"
 #include "platform/openal/openal_voices.h"
 #include "platform/qt/qt_desktop.h"
+#include "platform/rtmidi/rtmidi_input.h"
 #include "shell/program.h"
 
 #include <QApplication>
@@ -42,11 +43,15 @@ int main(int argc, char** argv) {
     OpenAlVoices live;
     live.OpenDevice();
     LoopbackVoices mixer;
+    // A message wakes the main loop, which takes it in its next pass.
+    RtMidiInput midi([&desktop] { desktop.WakeSoon(); });
     SetDesktop(&desktop);
+    SetMidiInput(&midi);
     SetVoices(&live);
     SetMixingVoices(&mixer);
     const int code = RunProgram(commandLine);
     SetMixingVoices(nullptr);
+    SetMidiInput(nullptr);
     SetVoices(nullptr);
     SetDesktop(nullptr);
     return code;

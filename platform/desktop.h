@@ -1,8 +1,9 @@
 // The desktop seam: what the logic asks of the windowing system. Dialogs built from their
 // templates, controls addressed by dialog and resource id, message boxes, file dialogs and the
-// progress window, the main loop's passes, key state, MIDI input and the periodic tick timer.
-// The real backend is Qt 6 with RtMidi (platform/qt/); tests install the recording fake
-// (platform/fake_platform.h). The logic never includes a toolkit or MIDI header.
+// progress window, the main loop's passes, key state and the periodic tick timer. (MIDI input
+// is a seam of its own, platform/midi_input.h.) The real backend is Qt 6 (platform/qt/); tests
+// install the recording fake (platform/fake_platform.h). The logic never includes a toolkit
+// header.
 //
 // Threads: every call is made on the UI thread, except the timer calls, which may come from
 // either thread.
@@ -52,7 +53,8 @@ class DialogEvents {
     virtual void OnTimer() {}
     // The close box; the dialog stays open unless the handler ends it.
     virtual void OnClose() {}
-    // One short MIDI message from the input opened with OpenMidiInput (main window only).
+    // One short MIDI message from the MIDI input, handed over by the main loop (main window
+    // only).
     virtual void OnMidi(uint8_t /*status*/, uint8_t /*data1*/, uint8_t /*data2*/) {}
 };
 
@@ -77,6 +79,7 @@ class Desktop {
     virtual void StartWindowTimer(int dialog, int periodMs) = 0;
 
     // ---- controls, addressed by dialog and control id (UI thread)
+    // Also a menu item's text by its command id; a menu item with an empty text is hidden.
     virtual void SetControlText(int dialog, int id, const std::string& text) = 0;
     virtual std::string GetControlText(int dialog, int id) = 0;
     // Puts bitmap resource `bitmap` on a bitmap button.
@@ -136,13 +139,9 @@ class Desktop {
     // millisecond while it has work (also while a modal dialog is open); it returns how soon it
     // needs to run again: 1 (or less) while busy, a number of milliseconds for a deadline, or a
     // negative number when only an event can give it work. Between passes the loop sleeps, and
-    // any key, MIDI message or window event wakes it at once.
+    // any key or window event wakes it at once (and a MIDI message, through the backend's wake).
     virtual int RunEventLoop(std::function<int()> pass) = 0;
     virtual void Quit(int code) = 0;
-    // Opens the first MIDI input port; its messages reach `events->OnMidi` on the UI thread.
-    // False, silently, when there is no port or it cannot be opened.
-    virtual bool OpenMidiInput(DialogEvents* events) = 0;
-    virtual void CloseMidiInput() = 0;
     // True while the key with this virtual-key code is down (or went down since the last poll).
     // Only presses made while the main window or the sound editor has the focus count: a key
     // pressed in another window (a file dialog, a message box, an About box) reads up, also

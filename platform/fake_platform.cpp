@@ -171,18 +171,6 @@ void FakePlatform::Quit(int code) {
     quitCode = code;
 }
 
-bool FakePlatform::OpenMidiInput(DialogEvents* events) {
-    std::lock_guard<std::recursive_mutex> lock(mutex);
-    if (!midiAvailable) return false;
-    midiTarget = events;
-    return true;
-}
-
-void FakePlatform::CloseMidiInput() {
-    std::lock_guard<std::recursive_mutex> lock(mutex);
-    midiTarget = nullptr;
-}
-
 bool FakePlatform::IsKeyDown(int virtualKey) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     auto it = keysDown.find(virtualKey);

@@ -83,8 +83,6 @@ class FakePlatform : public Desktop, public Voices {
     void EndProgress() override;
     int RunEventLoop(std::function<int()> pass) override;
     void Quit(int code) override;
-    bool OpenMidiInput(DialogEvents* events) override;
-    void CloseMidiInput() override;
     bool IsKeyDown(int virtualKey) override;
     void DropKeyPresses() override;
     bool KeysBelongToDialog() override;
@@ -128,12 +126,10 @@ class FakePlatform : public Desktop, public Voices {
     // KeysBelongToDialog true: a test types into the dialog and runs main-loop passes here.
     std::function<void()> whileDialogOpen;
     bool dialogHasKeys = false;
-    int64_t clockMs = 0;                // SteadyMilliseconds
-    bool focused = true;                // HasFocus
-    std::string keyboardLayout = "us";  // KeyboardLayout
-    DialogEvents* midiTarget = nullptr; // set by OpenMidiInput when `midiAvailable`
-    bool midiAvailable = false;
-    int quitCode = -1; // set by Quit
+    int64_t clockMs = 0;               // SteadyMilliseconds
+    bool focused = true;               // HasFocus
+    std::string keyboardLayout = "us"; // KeyboardLayout
+    int quitCode = -1;                 // set by Quit
     // RunEventLoop calls the pass this many times, then returns (unless Quit came first).
     int loopPasses = 1;
     Voice voices[5];

@@ -1,4 +1,5 @@
 #include "platform/desktop.h"
+#include "platform/midi_input.h"
 #include "platform/voices.h"
 
 #include <atomic>
@@ -9,6 +10,7 @@ namespace {
 std::atomic<Desktop*> installed_desktop{nullptr};
 std::atomic<Voices*> installed_voices{nullptr};
 std::atomic<MixingVoices*> installed_mixer{nullptr};
+std::atomic<MidiInput*> installed_midi{nullptr};
 
 // The voices of a program without any: every call does nothing.
 class NoVoices : public Voices {
@@ -19,6 +21,16 @@ class NoVoices : public Voices {
     void Stop(int) override {}
 };
 NoVoices no_voices;
+
+// The MIDI input of a program without any: no ports, no messages.
+class NoMidiInput : public MidiInput {
+  public:
+    std::vector<MidiPort> Ports() override { return {}; }
+    bool Connect(const std::string&) override { return false; }
+    void Disconnect(const std::string&) override {}
+    void TakeMessages(const std::function<void(uint8_t, uint8_t, uint8_t)>&) override {}
+};
+NoMidiInput no_midi;
 } // namespace
 
 Desktop& desktop() {
@@ -59,4 +71,13 @@ MixingVoices* mixing_voices() {
 
 void SetMixingVoices(MixingVoices* m) {
     installed_mixer.store(m, std::memory_order_release);
+}
+
+MidiInput& midi_input() {
+    MidiInput* m = installed_midi.load(std::memory_order_acquire);
+    return m ? *m : no_midi;
+}
+
+void SetMidiInput(MidiInput* m) {
+    installed_midi.store(m, std::memory_order_release);
 }

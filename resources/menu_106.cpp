@@ -1,15 +1,28 @@
-// Menu 106: the menu bar of the main window, four popups.
+// Menu 106: the menu bar of the main window, four popups; the Program menu holds the MIDI Input
+// submenu.
 
 #include "resources/dialog_template.h"
 #include "resources/resource_ids.h"
 
+#include <array>
 #include <iterator>
+#include <utility>
 
 namespace {
 
 using enum MenuItemKind;
 
 constexpr MenuItem SEPARATOR = {Separator, 0, "", nullptr, 0};
+
+// MIDI Input: Automatic, None, a line, then the slots that the ports' names fill.
+template <size_t... Slot>
+constexpr std::array<MenuItem, 3 + sizeof...(Slot)> MidiItems(std::index_sequence<Slot...>) {
+    return {{{Command, CMD_MIDI_AUTOMATIC, "Automatic", nullptr, 0},
+             {Command, CMD_MIDI_NONE, "None", nullptr, 0},
+             SEPARATOR,
+             {Command, CMD_MIDI_PORT_FIRST + int(Slot), "", nullptr, 0}...}};
+}
+constexpr auto MIDI_ITEMS = MidiItems(std::make_index_sequence<MIDI_PORT_SLOTS>());
 
 constexpr MenuItem PROGRAM_ITEMS[] = {
     {Command, CMD_SOUND_EDITOR, "Sound Editor", nullptr, 0},
@@ -22,6 +35,7 @@ constexpr MenuItem PROGRAM_ITEMS[] = {
     SEPARATOR,
     {Command, CMD_AZERTY_KEYS, "AZERTY note keys", nullptr, 0},
     {Command, CMD_QWERTY_KEYS, "QWERTY note keys", nullptr, 0},
+    {Popup, 0, "MIDI Input", MIDI_ITEMS.data(), int(MIDI_ITEMS.size())},
     SEPARATOR,
     {Command, CMD_QUIT, "Quit", nullptr, 0},
 };

@@ -27,6 +27,12 @@ constexpr int CMD_SAVE_SAMPLES = 1216;
 constexpr int CMD_LOAD_SAMPLES = 1217;
 constexpr int CMD_ABOUT = 1218;
 constexpr int CMD_KEYS = 1280; // About menu: the Keys window
+// Program menu, "MIDI Input": connect every keyboard, connect none, or one port. The port items
+// are slots filled with the names of the ports there are; an item without a text is hidden.
+constexpr int CMD_MIDI_AUTOMATIC = 1290;
+constexpr int CMD_MIDI_NONE = 1291;
+constexpr int CMD_MIDI_PORT_FIRST = 1400;
+constexpr int MIDI_PORT_SLOTS = 32;
 
 // Pattern view, one control per channel, channel 1 first.
 constexpr int UPPER_BOX[] = {1050, 1053, 1054, 1055};      // rows r-4 .. r-1 above the cursor row r

@@ -6,6 +6,7 @@
 #include "files/wav_export.h"
 #include "platform/voices.h"
 #include "shell/keys_window.h"
+#include "shell/midi_ports.h"
 #include "shell/pattern_view.h"
 #include "shell/recovery.h"
 #include "shell/settings_file.h"
@@ -441,6 +442,7 @@ void MainWindow::OnCommand(int id, int notification) {
     if (notification == CMD_COMBO_CHOSEN) ComboChosen(id);
     if (MenuCommand(id)) return;
     if (notification != CMD_CLICKED) return;
+    MidiInputCommand(id);
     ToggleCommand(id);
     ShowMuteButtons(id);
     TransportCommand(id);
@@ -457,6 +459,9 @@ void MainWindow::OnScroll(int id, int code, int position) {
 }
 
 void MainWindow::OnTimer() {
+    // The MIDI ports are looked at once a second from here, so that a keyboard plugged in is
+    // noticed while the main loop sleeps, without waking it more often.
+    PollMidiInput(desktop().SteadyMilliseconds());
     if (play.playing.load(kRelaxed)) {
         RedrawCurrent();
         ShowSongInfo();

@@ -2,8 +2,10 @@
 
 #include "files/song_file.h"
 #include "platform/desktop.h"
+#include "platform/midi_input.h"
 #include "shell/key_commands.h"
 #include "shell/main_window.h"
+#include "shell/midi_ports.h"
 #include "shell/pattern_view.h"
 #include "shell/recovery.h"
 #include "shell/settings_file.h"
@@ -62,6 +64,10 @@ void SetDefaults() {
 } // namespace
 
 int MainLoopPass() {
+    // MIDI messages first, as they came: also while a long task runs, as before it.
+    midi_input().TakeMessages([](uint8_t status, uint8_t data1, uint8_t data2) {
+        main_window().OnMidi(status, data1, data2);
+    });
     if (long_task_running) return kNoWork; // the task's end is a window event
     Desktop& p = desktop();
     play.current_channel.store(static_cast<int16_t>(play.current_channel.load(kRelaxed) & 3),
@@ -142,7 +148,7 @@ int RunProgram(const std::string& commandLine) {
     OfferRecovery();
     ResetUndoHistory();
     StartAutosave(p.SteadyMilliseconds(), p.HasFocus());
-    p.OpenMidiInput(&main_window());
+    StartMidiInput(p.SteadyMilliseconds());
 
     const int code = p.RunEventLoop(MainLoopPass);
 
@@ -150,7 +156,7 @@ int RunProgram(const std::string& commandLine) {
     EndRecovery();
     StopAudio();
     KillTickTimer();
-    p.CloseMidiInput();
+    StopMidiInput();
     WriteSettings();
     return code;
 }

@@ -13,8 +13,8 @@
 // MIDI input and writes the settings file. Returns the exit code of the event loop.
 int RunProgram(const std::string& commandLine);
 
-// One pass of the main loop: keeps `current_channel` in 0..3, applies what the tick asked of
-// the window, after the warm-up polls and handles the keyboard, takes any change as an undo
-// step and autosaves when due. Returns how soon it needs to run again (see
+// One pass of the main loop: hands the MIDI messages that came to the main window, keeps
+// `current_channel` in 0..3, applies what the tick asked of the window, after the warm-up polls
+// and handles the keyboard, takes any change as an undo step and autosaves when due. Returns how soon it needs to run again (see
 // Desktop::RunEventLoop): 1 while busy, milliseconds to the autosave's deadline, or -1.
 int MainLoopPass();

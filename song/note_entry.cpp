@@ -279,7 +279,10 @@ void HandleMidiMessage(uint8_t status, uint8_t data1, uint8_t data2) {
         break;
     default: break;
     }
-    if (data1 != 0) return;
+    // Controller 0 with value 63 or 66 is the keyboard's octave and channel button. Only a
+    // control change carries it: a pitch wheel passing E0 00 3F or E0 00 42 on its way must not
+    // flip the octave or move the cursor.
+    if ((status >> 4) != 0xB || data1 != 0) return;
     if (data2 == 63) {
         ToggleOctave();
         play.play_armed.store(1, kRelaxed);

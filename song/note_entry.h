@@ -86,7 +86,8 @@ void PollKeyboard();
 // every case it sounds.
 void EnterKeyboardNote(int commandsEnabled);
 // One MIDI short message: note on and off, control change, pitch bend. Bytes out of range (a
-// status below 0x80, a data byte above 127) make the whole message ignored.
+// status below 0x80, a data byte above 127) make the whole message ignored. Controller 0 set
+// to 63 toggles the octave and set to 66 moves the cursor's channel; no other message does.
 void HandleMidiMessage(uint8_t status, uint8_t data1, uint8_t data2);
 
 // The note number of the note keys pressed in this poll (the highest key wins, the period key

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build clang libclang-rt-14-dev
     qt6-base-dev qt6-svg-dev libopenal-dev librtmidi-dev
+    jackd2 libjack-jackd2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation2 xvfb xauth xdotool imagemagick librsvg2-bin sox pulseaudio pulseaudio-utils
     desktop-file-utils appstream shared-mime-info libglib2.0-bin lintian

@@ -339,20 +339,7 @@ DialogWindow::DialogWindow(QtDesktop* owner, const DialogTemplate& tmpl, DialogE
         bar->setNativeMenuBar(false);
         for (int p = 0; p < MainMenu().count; ++p) {
             const MenuItem& popup = MainMenu().popups[p];
-            QMenu* menu = bar->addMenu(ToQString(popup.text));
-            for (int i = 0; i < popup.count; ++i) {
-                const MenuItem& item = popup.items[i];
-                if (item.kind == MenuItemKind::Separator) {
-                    menu->addSeparator();
-                } else if (item.kind == MenuItemKind::Command) {
-                    QAction* action = menu->addAction(ToQString(item.text));
-                    const int command = item.id;
-                    menuItems_[command] = action;
-                    connect(action, &QAction::triggered, this, [this, command] {
-                        Send([command](DialogEvents& e) { e.OnCommand(command, CMD_CLICKED); });
-                    });
-                }
-            }
+            AddMenuItems(bar->addMenu(ToQString(popup.text)), popup.items, popup.count);
         }
         menuHeight = bar->sizeHint().height();
         bar->setGeometry(0, 0, client.width, menuHeight);
@@ -363,6 +350,26 @@ DialogWindow::DialogWindow(QtDesktop* owner, const DialogTemplate& tmpl, DialogE
     area->setGeometry(0, menuHeight, client.width, client.height);
     for (int i = 0; i < tmpl.count; ++i) BuildControl(tmpl.controls[i], area);
     setFixedSize(client.width, client.height + menuHeight);
+}
+
+void DialogWindow::AddMenuItems(QMenu* menu, const MenuItem* items, int count) {
+    for (int i = 0; i < count; ++i) {
+        const MenuItem& item = items[i];
+        if (item.kind == MenuItemKind::Separator) {
+            menu->addSeparator();
+        } else if (item.kind == MenuItemKind::Popup) {
+            AddMenuItems(menu->addMenu(ToQString(item.text)), item.items, item.count);
+        } else {
+            QAction* action = menu->addAction(ToQString(item.text));
+            // A slot whose text the logic fills in later stays hidden until then.
+            action->setVisible(item.text[0] != '\0');
+            const int command = item.id;
+            menuItems_[command] = action;
+            connect(action, &QAction::triggered, this, [this, command] {
+                Send([command](DialogEvents& e) { e.OnCommand(command, CMD_CLICKED); });
+            });
+        }
+    }
 }
 
 void DialogWindow::BuildControl(const ControlTemplate& control, QWidget* area) {
@@ -496,6 +503,16 @@ using qtplatform::DialogWindow;
 void QtDesktop::SetControlText(int dialog, int id, const std::string& text) {
     QWidget* w = ControlWidget(dialog, id);
     const QString value = qtplatform::ToQString(text);
+    if (!w) {
+        // A menu item by its command id takes the text as it is ("&" is no shortcut mark); an
+        // empty text hides it.
+        DialogWindow* window = Find(dialog);
+        if (QAction* item = window ? window->menuItem(id) : nullptr) {
+            item->setText(QString(value).replace(QLatin1Char('&'), QLatin1String("&&")));
+            item->setVisible(!value.isEmpty());
+        }
+        return;
+    }
     if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(value);
         qtplatform::FitText(label);

@@ -22,6 +22,7 @@
 #include <tuple>
 
 class QAction;
+class QMenu;
 class QButtonGroup;
 
 namespace qtplatform {
@@ -90,7 +91,7 @@ class DialogWindow : public QDialog {
     bool focusNextPrevChild(bool) override { return false; }
 
   private:
-    void BuildMenu(const MenuTemplate& menu, QWidget* area);
+    void AddMenuItems(QMenu* menu, const MenuItem* items, int count);
     void BuildControl(const ControlTemplate& control, QWidget* area);
 
     QtDesktop* owner_;

@@ -23,8 +23,6 @@
 #include <QScreen>
 #include <QTimer>
 
-#include <RtMidi.h> // the MIDI input dies with the desktop
-
 #include <algorithm>
 #include <map>
 
@@ -88,7 +86,6 @@ QtDesktop::QtDesktop() : keys_(std::make_unique<qtplatform::KeyFilter>()) {
 }
 
 QtDesktop::~QtDesktop() {
-    CloseMidiInput();
     std::map<int, std::unique_ptr<PeriodicTimer>> stopping;
     {
         std::lock_guard<std::mutex> lock(timerMutex_);
@@ -261,7 +258,6 @@ void QtDesktop::Pass() {
     // A pass that waits in a message box it opened is not entered again from that box's loop.
     if (inPass_) return;
     inPass_ = true;
-    DrainMidi();
     const int next = pass_ ? pass_() : -1;
     inPass_ = false;
     if (!passTimer_) return;
@@ -269,6 +265,13 @@ void QtDesktop::Pass() {
     // Nothing to do until a deadline or an event: the loop sleeps meanwhile.
     passTimer_->stop();
     if (next > 1) wakeTimer_->start(next);
+}
+
+void QtDesktop::WakeSoon() {
+    // Queued to the UI thread with the key filter, which goes with this desktop, as the context,
+    // so that a wake that comes too late is dropped.
+    QMetaObject::invokeMethod(
+        keys_.get(), [this] { Wake(); }, Qt::QueuedConnection);
 }
 
 void QtDesktop::Wake() {

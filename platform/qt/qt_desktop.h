@@ -1,15 +1,13 @@
 // The real desktop: dialogs built from their templates as Qt widgets, message boxes and file
-// dialogs, the event loop with its 1 ms pass, MIDI input on RtMidi, key state from Qt's key
-// events and the periodic timer on a thread of its own.
+// dialogs, the event loop with its 1 ms pass, key state from Qt's key events and the periodic
+// timer on a thread of its own.
 //
 // Threads: a QApplication must exist before the desktop is built, on the same (UI) thread.
-// Every call is made on the UI thread, except the timer calls (any thread) and InjectMidi (any
-// thread).
+// Every call is made on the UI thread, except the timer calls and WakeSoon (any thread).
 #pragma once
 
 #include "platform/desktop.h"
 
-#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -22,7 +20,6 @@ class QObject;
 class QProgressDialog;
 class QTimer;
 class QWidget;
-class RtMidiIn;
 
 namespace qtplatform {
 class DialogWindow;
@@ -36,10 +33,11 @@ class QtDesktop : public Desktop {
     QtDesktop(const QtDesktop&) = delete;
     QtDesktop& operator=(const QtDesktop&) = delete;
 
-    // ---- for tests (UI thread unless said otherwise)
-    // Queues one short MIDI message as the input port would; the next pass hands it to the
-    // target given to OpenMidiInput. Any thread.
-    void InjectMidi(uint8_t status, uint8_t data1, uint8_t data2);
+    // A pass runs soon, also when the loop sleeps: what another thread calls when it has left
+    // work for the pass (a MIDI message). Any thread.
+    void WakeSoon();
+
+    // ---- for tests (UI thread)
     // The top-level window of the newest open dialog `dialog`, or null.
     QWidget* DialogWidget(int dialog);
     // The widget of control `id` in the newest open dialog `dialog`, or null.
@@ -78,8 +76,6 @@ class QtDesktop : public Desktop {
                                const std::string& pattern, const std::string& folder) override;
     int RunEventLoop(std::function<int()> pass) override;
     void Quit(int code) override;
-    bool OpenMidiInput(DialogEvents* events) override;
-    void CloseMidiInput() override;
     bool IsKeyDown(int virtualKey) override;
     void DropKeyPresses() override;
     bool KeysBelongToDialog() override;
@@ -90,21 +86,15 @@ class QtDesktop : public Desktop {
 
   private:
     friend class qtplatform::DialogWindow;
-    struct MidiMessage {
-        uint8_t status, data1, data2;
-    };
-
     qtplatform::DialogWindow* Build(int dialog, DialogEvents* events, bool modal);
     qtplatform::DialogWindow* Find(int dialog);
     // Forgets a window that is being destroyed.
     void Forget(qtplatform::DialogWindow* window);
-    // One pass: MIDI messages first, then the caller's pass; never re-entered. Then the passes
+    // One pass: the caller's pass, never re-entered. Then the passes
     // go on every millisecond, or stop until the pass's deadline or the next event.
     void Pass();
     // Something happened (a key, a MIDI message, a window event): a pass runs at once.
     void Wake();
-    void DrainMidi();
-    static void MidiCallback(double stamp, std::vector<unsigned char>* message, void* self);
 
     // Open dialogs, oldest first; a dialog id may be open more than once (About boxes).
     std::deque<qtplatform::DialogWindow*> windows_;
@@ -120,11 +110,6 @@ class QtDesktop : public Desktop {
 
     std::unique_ptr<qtplatform::KeyFilter> keys_;
     QProgressDialog* progress_ = nullptr; // while a long task runs
-
-    std::unique_ptr<RtMidiIn> midi_;
-    DialogEvents* midiTarget_ = nullptr;
-    std::mutex midiMutex_; // guards midiQueue_ (RtMidi's thread and the UI)
-    std::deque<MidiMessage> midiQueue_;
 
     std::mutex timerMutex_;
     std::map<int, std::unique_ptr<PeriodicTimer>> timers_;

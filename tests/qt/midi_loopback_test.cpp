@@ -1,8 +1,9 @@
-// MIDI end to end, offscreen: note-on bytes injected at the Qt backend's MIDI layer are drained
-// by its 1 ms pass, reach the main window's MIDI handling and the note entry, and the note is
-// heard at its pitch in the mix of OpenAL's loopback device.
+// MIDI end to end, offscreen: note-on bytes injected at the RtMidi input are taken by the main
+// loop's pass, reach the main window's MIDI handling and the note entry, and the note is heard
+// at its pitch in the mix of OpenAL's loopback device.
 #include "platform/openal/loopback_voices.h"
 #include "platform/qt/qt_desktop.h"
+#include "platform/rtmidi/rtmidi_input.h"
 #include "resources/resource_ids.h"
 #include "shell/main_window.h"
 #include "shell/program.h"
@@ -26,10 +27,12 @@ namespace {
 TEST(MidiLoopback, InjectedNoteOnIsHeardAtItsPitch) {
     constexpr int rate = 48000;
     QtDesktop qt;
+    RtMidiInput midi([&qt] { qt.WakeSoon(); });
     LoopbackVoices loop;
     ASSERT_TRUE(loop.Open(rate));
     SetDesktop(&qt);
     SetVoices(&loop);
+    SetMidiInput(&midi);
     ResetSong();
     settings.record_enabled = 0;
     settings.octave_shift = 0;
@@ -48,7 +51,6 @@ TEST(MidiLoopback, InjectedNoteOnIsHeardAtItsPitch) {
     current_instrument = 0;
     StartAudio();
     desktop().CreateDialog(MAIN_WINDOW, &main_window());
-    qt.OpenMidiInput(&main_window()); // no port here; injected bytes reach the window anyway
 
     // Key 57 enters note 10 ("A-2"), key 69 note 22 ("A-3").
     struct Case {
@@ -59,7 +61,7 @@ TEST(MidiLoopback, InjectedNoteOnIsHeardAtItsPitch) {
         SCOPED_TRACE(int(c.key));
         ASSERT_EQ(MidiNote(c.key), c.note);
         ASSERT_EQ(TONE_FREQUENCIES[c.note], c.hz);
-        qt.InjectMidi(0x90, c.key, 100); // note on, channel 1, velocity 100
+        midi.Inject(0x90, c.key, 100); // note on, channel 1, velocity 100
         int passes = 0;
         qt.RunEventLoop([&] {
             MainLoopPass();
@@ -78,7 +80,7 @@ TEST(MidiLoopback, InjectedNoteOnIsHeardAtItsPitch) {
         std::printf("MIDI key %d: %.1f Hz measured, %d Hz in the tone table\n", c.key, hz, c.hz);
         EXPECT_NEAR(hz, c.hz, c.hz * 0.01);
     }
-    qt.CloseMidiInput();
+    SetMidiInput(nullptr);
     StopAudio();
     loop.Close();
     ResetSongDisplay();

@@ -1,9 +1,10 @@
 // The Qt backend's wiring, offscreen: dialogs built from their templates report clicks, scroll
 // actions, combo selections and the close box to their events; controls keep what the logic
 // sets; statics show their whole text; message boxes answer; the event loop runs its pass (also
-// under a modal dialog); MIDI and key state reach the logic.
+// under a modal dialog); MIDI messages wake it from another thread; key state reaches the logic.
 #include "platform/fake_platform.h"
 #include "platform/qt/qt_desktop.h"
+#include "platform/rtmidi/rtmidi_input.h"
 #include "resources/dialog_template.h"
 #include "resources/resource_ids.h"
 #include "shell/main_window.h"
@@ -38,6 +39,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -117,17 +119,36 @@ TEST_F(QtPlatformTest, ButtonsAndMenuItemsSendTheirCommands) {
     auto* bar = qt.DialogWidget(MAIN_WINDOW)->findChild<QMenuBar*>();
     ASSERT_NE(bar, nullptr);
     std::vector<std::string> items;
-    QAction *quit = nullptr, *undo = nullptr;
+    QAction *quit = nullptr, *undo = nullptr, *midi = nullptr;
     for (QAction* popup : bar->actions())
         for (QAction* item : popup->menu()->actions()) {
             items.push_back(item->isSeparator() ? "-" : item->text().toStdString());
             if (item->text() == "Quit") quit = item;
             if (item->text() == "Undo") undo = item;
+            if (item->text() == "MIDI Input") midi = item;
         }
-    EXPECT_EQ(items, (std::vector<std::string>{
-                         "Sound Editor", "-", "New Song", "-", "Save Song", "Load Song",
-                         "Export WAV...", "-", "AZERTY note keys", "QWERTY note keys", "-", "Quit",
-                         "Undo", "Redo", "Save Samples", "Load Samples", "Keys...", "About"}));
+    EXPECT_EQ(items, (std::vector<std::string>{"Sound Editor", "-", "New Song", "-", "Save Song",
+                                               "Load Song", "Export WAV...", "-",
+                                               "AZERTY note keys", "QWERTY note keys", "MIDI Input",
+                                               "-", "Quit", "Undo", "Redo", "Save Samples",
+                                               "Load Samples", "Keys...", "About"}));
+    // The MIDI Input submenu: its port slots stay hidden until the logic names them, and show
+    // a name as it is ("&" is no shortcut mark).
+    ASSERT_TRUE(midi && midi->menu());
+    const QList<QAction*> ports = midi->menu()->actions();
+    ASSERT_EQ(ports.size(), 35);
+    EXPECT_EQ(ports[0]->text(), "Automatic");
+    EXPECT_EQ(ports[1]->text(), "None");
+    EXPECT_FALSE(ports[3]->isVisible());
+    qt.SetControlText(MAIN_WINDOW, CMD_MIDI_PORT_FIRST, "Keys & Pads:Port 1 20:0");
+    qt.SetChecked(MAIN_WINDOW, CMD_MIDI_PORT_FIRST, true);
+    EXPECT_TRUE(ports[3]->isVisible());
+    EXPECT_EQ(ports[3]->text(), "Keys && Pads:Port 1 20:0");
+    EXPECT_TRUE(ports[3]->isChecked());
+    ports[3]->trigger();
+    EXPECT_EQ(events.log.back(), "command 1400 0");
+    qt.SetControlText(MAIN_WINDOW, CMD_MIDI_PORT_FIRST, "");
+    EXPECT_FALSE(ports[3]->isVisible());
     // Menu items are greyed by their command id.
     ASSERT_NE(undo, nullptr);
     qt.EnableControl(MAIN_WINDOW, 1204, false);
@@ -460,10 +481,19 @@ TEST_F(QtPlatformTest, CloseBoxAsksTheLogicWhichEndsTheDialog) {
 }
 
 TEST_F(QtPlatformTest, LoopRunsPassesAlsoUnderAModalDialogAndHandsOverMidi) {
-    EXPECT_FALSE(qt.OpenMidiInput(&events)); // no sequencer device on a test machine
-    qt.InjectMidi(0x90, 60, 100);
-    qt.InjectMidi(0x80, 60, 0);
-    EXPECT_EQ(RunPasses(1), 7);
+    // Messages wait for the pass that takes them, in order, whatever thread they came from.
+    RtMidiInput midi([this] { qt.WakeSoon(); });
+    std::thread([&] {
+        midi.Inject(0x90, 60, 100);
+        midi.Inject(0x80, 60, 0);
+    }).join();
+    int n = 0;
+    EXPECT_EQ(qt.RunEventLoop([&] {
+        midi.TakeMessages([&](uint8_t s, uint8_t d1, uint8_t d2) { events.OnMidi(s, d1, d2); });
+        if (++n == 1) qt.Quit(7);
+        return 1;
+    }),
+              7);
     EXPECT_EQ(events.log[events.log.size() - 2], "midi 144 60 100");
     EXPECT_EQ(events.log.back(), "midi 128 60 0");
 
@@ -511,11 +541,14 @@ TEST_F(QtPlatformTest, AnIdleLoopSleepsUntilAKeyMidiOrADeadlineWakesIt) {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     std::vector<int> at; // when each pass ran, in ms from the start
+    RtMidiInput midi([this] { qt.WakeSoon(); });
+    std::thread sender;
     QElapsedTimer clock;
     int next = -1;
     clock.start();
     QTimer::singleShot(100, [&] { SendKey(window, QEvent::KeyPress, Qt::Key_A, "a"); });
-    QTimer::singleShot(200, [&] { qt.InjectMidi(0x90, 60, 100); });
+    // A message from another thread, as RtMidi's would come.
+    QTimer::singleShot(200, [&] { sender = std::thread([&] { midi.Inject(0x90, 60, 100); }); });
     QTimer::singleShot(300, [&] { next = 50; }); // the next pass asks to run 50 ms later
     QTimer::singleShot(300, [&] { SendKey(window, QEvent::KeyRelease, Qt::Key_A, "a"); });
     QTimer::singleShot(500, [&] { qt.Quit(0); });
@@ -525,6 +558,7 @@ TEST_F(QtPlatformTest, AnIdleLoopSleepsUntilAKeyMidiOrADeadlineWakesIt) {
         next = -1;
         return asked;
     });
+    sender.join();
     // The first pass, then one for each wake: the press, the MIDI message, the release, and the
     // deadline 50 ms after it.
     ASSERT_EQ(at.size(), 5u) << "passes ran while there was nothing to do";

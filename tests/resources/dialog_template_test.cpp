@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -225,7 +226,7 @@ TEST(SoundEditor, ControlsTheEditorAddressesHaveTheirKindsPlacesAndTexts) {
 
 TEST(MainMenu, IsExactlyAsTabled) {
     struct Item {
-        int id; // 0: separator
+        int id; // 0: separator, -1: a submenu
         const char* text;
     };
     const Item program[] = {{1211, "Sound Editor"},
@@ -238,6 +239,7 @@ TEST(MainMenu, IsExactlyAsTabled) {
                             {0, ""},
                             {1209, "AZERTY note keys"},
                             {1210, "QWERTY note keys"},
+                            {-1, "MIDI Input"},
                             {0, ""},
                             {1201, "Quit"}};
     const Item edit[] = {{1204, "Undo"}, {1205, "Redo"}};
@@ -248,7 +250,7 @@ TEST(MainMenu, IsExactlyAsTabled) {
         const Item* items;
         int count;
     } popups[4] = {
-        {"Program", program, 12}, {"Edit", edit, 2}, {"Samples", samples, 2}, {"About", about, 2}};
+        {"Program", program, 13}, {"Edit", edit, 2}, {"Samples", samples, 2}, {"About", about, 2}};
 
     const MenuTemplate& menu = MainMenu();
     EXPECT_EQ(menu.id, 106);
@@ -260,12 +262,20 @@ TEST(MainMenu, IsExactlyAsTabled) {
         ASSERT_EQ(popup.count, popups[p].count) << popups[p].text;
         for (int i = 0; i < popup.count; ++i) {
             const Item& want = popups[p].items[i];
-            EXPECT_EQ(popup.items[i].kind,
-                      want.id == 0 ? MenuItemKind::Separator : MenuItemKind::Command);
-            EXPECT_EQ(popup.items[i].id, want.id);
+            EXPECT_EQ(popup.items[i].kind, want.id == 0    ? MenuItemKind::Separator
+                                           : want.id == -1 ? MenuItemKind::Popup
+                                                           : MenuItemKind::Command);
+            EXPECT_EQ(popup.items[i].id, std::max(want.id, 0));
             EXPECT_STREQ(popup.items[i].text, want.text);
         }
     }
+    // MIDI Input: Automatic, None, a line, then 32 slots the ports' names fill.
+    const MenuItem& midi = menu.popups[0].items[10];
+    ASSERT_EQ(midi.count, 35);
+    EXPECT_STREQ(midi.items[0].text, "Automatic");
+    EXPECT_STREQ(midi.items[1].text, "None");
+    EXPECT_EQ(midi.items[2].kind, MenuItemKind::Separator);
+    EXPECT_EQ(FindMenuCommand(menu, 1400 + 31), &midi.items[34]);
     ASSERT_NE(FindMenuCommand(menu, 1201), nullptr);
     EXPECT_STREQ(FindMenuCommand(menu, 1201)->text, "Quit");
     EXPECT_EQ(FindMenuCommand(menu, 0), nullptr); // separators and popups are no commands

@@ -1,6 +1,7 @@
 #include "shell/program.h"
 
 #include "files/song_file.h"
+#include "platform/fake_midi_input.h"
 #include "shell/recovery.h"
 #include "shell_fixture.h"
 #include "song/note_entry.h"
@@ -17,11 +18,14 @@ class Program : public ::testing::Test {
   protected:
     ScratchWorkingDirectory scratch;
     FakePlatform fake;
+    FakeMidiInput midi;
 
     void SetUp() override {
         InstallFake(&fake);
+        SetMidiInput(&midi);
         fake.loopPasses = 3;
-        fake.midiAvailable = true;
+        midi.ports = {{"USB Keyboard:USB Keyboard MIDI 1 20:0", true}};
+        midi.messages.push_back({0xE0, 127, 127}); // the wheel up: the next instrument
         // Leftovers of an earlier run that start-up must replace.
         settings.cursor_step = 9;
         play.metronome_enabled = 1;
@@ -31,6 +35,7 @@ class Program : public ::testing::Test {
     void TearDown() override {
         KillTickTimer();
         ResetSongDisplay();
+        SetMidiInput(nullptr);
         InstallFake(nullptr);
     }
     std::string text(int id) { return fake.control(MAIN_WINDOW, id).text; }
@@ -60,7 +65,9 @@ TEST_F(Program, StartsWithDefaultsAndWritesTheSettingsOnQuit) {
     EXPECT_EQ(fake.control(MAIN_WINDOW, 1231).selection, 0);
     EXPECT_EQ(fake.openDialogs.count(MAIN_WINDOW), 1u);
     EXPECT_EQ(fake.voices[4].fills, 1) << "the metronome click is ready";
-    EXPECT_EQ(fake.midiTarget, nullptr) << "MIDI input is closed at the end";
+    EXPECT_EQ(current_instrument, 1) << "the loop hands MIDI messages to the main window";
+    EXPECT_EQ(midi.scans, 1) << "the keyboard was looked for at start";
+    EXPECT_TRUE(midi.connected.empty()) << "MIDI connections end at the end";
     EXPECT_EQ(fake.liveTimerId, 0) << "the tick timer is killed at the end";
     EXPECT_EQ(ReadBytes(Ini()), (std::vector<uint8_t>{0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,
                                                       0, 0, 0, 0, 5, 0, 0, 0, 4, 0, 0, 0}));

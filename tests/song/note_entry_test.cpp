@@ -529,6 +529,17 @@ TEST_F(NoteEntryTest, ControllerZeroValues63And66) {
     EXPECT_EQ(play.current_channel, 1) << "active sensing is ignored whole";
     for (int i = 0; i < 3; ++i) Midi(0xB0, 0, 66);
     EXPECT_EQ(play.current_channel, 0);
+
+    // A 7-bit pitch wheel passes E0 00 3F and E0 00 42 on its way: it arms, and leaves the
+    // octave and the channel alone.
+    play.play_armed = 0;
+    Midi(0xE0, 0, 63);
+    Midi(0xE0, 0, 66);
+    Midi(0x90, 0, 63);
+    Midi(0x80, 0, 66);
+    EXPECT_EQ(settings.octave_shift, 1);
+    EXPECT_EQ(play.current_channel, 0);
+    EXPECT_EQ(play.play_armed, 1);
 }
 
 TEST_F(NoteEntryTest, PitchBendExtremesChangeTheInstrument) {
