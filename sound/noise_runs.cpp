@@ -92,8 +92,10 @@ int64_t WriteGroups(uint8_t* out, const uint64_t* bits, uint64_t at, int64_t run
 
 } // namespace
 
-uint32_t NoiseAdvance(uint32_t state, uint64_t draws) {
-    uint32_t multiplier = 1, increment = 0;
+namespace {
+// The jump over `draws` draws: x * multiplier + increment.
+void Jump(uint64_t draws, uint32_t& multiplier, uint32_t& increment) {
+    multiplier = 1, increment = 0;
     uint32_t stepMultiplier = NOISE_MULTIPLIER, stepIncrement = NOISE_INCREMENT;
     for (; draws != 0; draws >>= 1) {
         if (draws & 1) {
@@ -103,6 +105,12 @@ uint32_t NoiseAdvance(uint32_t state, uint64_t draws) {
         stepIncrement = (stepMultiplier + 1) * stepIncrement;
         stepMultiplier *= stepMultiplier;
     }
+}
+} // namespace
+
+uint32_t NoiseAdvance(uint32_t state, uint64_t draws) {
+    uint32_t multiplier, increment;
+    Jump(draws, multiplier, increment);
     return state * multiplier + increment;
 }
 
@@ -151,7 +159,7 @@ bool NoiseCursor::WriteRuns(uint8_t* out, int64_t runs, int32_t hold, uint8_t od
         const int64_t n = runs - k < 64 ? runs - k : 64;
         for (int64_t r = 0; r < n; ++r, word >>= 1, out += hold) {
             const uint64_t value = evenWord ^ (flip & (0 - (word & 1)));
-            if (hold > 32) {
+            if (hold > 64) {
                 std::memset(out, static_cast<int>(value & 0xFF), static_cast<size_t>(hold));
                 continue;
             }
@@ -162,7 +170,12 @@ bool NoiseCursor::WriteRuns(uint8_t* out, int64_t runs, int32_t hold, uint8_t od
         }
     }
     const uint64_t last = first + static_cast<uint64_t>(runs);
-    state = NoiseAdvance(state, static_cast<uint64_t>(runs) + 1);
+    const uint64_t draws = static_cast<uint64_t>(runs) + 1;
+    if (draws != jumpDraws) {
+        Jump(draws, jumpMultiplier, jumpIncrement);
+        jumpDraws = draws;
+    }
+    state = state * jumpMultiplier + jumpIncrement;
     position = static_cast<uint32_t>(last & kLowMask);
     return bits[last / 64] >> (last % 64) & 1;
 }

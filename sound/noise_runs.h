@@ -21,6 +21,10 @@ struct NoiseCursor {
     explicit NoiseCursor(uint32_t start);
     uint32_t state;
     uint32_t position; // of `state` in the cycle from 0
+    // The last jump over many draws (x * multiplier + increment): the stretches between two
+    // envelope steps are mostly of one length.
+    uint64_t jumpDraws = 0;
+    uint32_t jumpMultiplier = 1, jumpIncrement = 0;
 
     // One draw: bits 16..30 of the next state.
     uint32_t Draw();
