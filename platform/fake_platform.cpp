@@ -301,8 +301,9 @@ void FakePlatform::Stop(int voice) {
     audioLog.push_back("stop " + std::to_string(voice));
 }
 
-bool FakePlatform::KeepOutput() {
+Voices::Output FakePlatform::KeepOutput(bool songPlaying) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     ++outputChecks;
-    return outputConnected;
+    outputSongPlaying = songPlaying;
+    return output;
 }

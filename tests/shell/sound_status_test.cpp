@@ -27,7 +27,7 @@ TEST_F(SoundStatus, TheStatusLineTellsTheLossOnceAndTheReturnOnce) {
     EXPECT_EQ(text(STATUS_LINE), cell) << "nothing to tell while the output works";
     EXPECT_EQ(fake.outputChecks, 4) << "the voices are asked four times a second, not each pass";
 
-    fake.outputConnected = false;
+    fake.output = Voices::Output::Lost;
     Passes(250);
     EXPECT_EQ(text(STATUS_LINE), "Sound output lost; waiting for a device...");
     // The cursor's cell takes the line back; the loss, already told, is not told again.
@@ -35,7 +35,7 @@ TEST_F(SoundStatus, TheStatusLineTellsTheLossOnceAndTheReturnOnce) {
     Passes(3000);
     EXPECT_EQ(text(STATUS_LINE), cell);
 
-    fake.outputConnected = true;
+    fake.output = Voices::Output::Ok;
     Passes(250);
     EXPECT_EQ(text(STATUS_LINE), "Sound output is back.");
     ShowCursorCell();
