@@ -23,6 +23,11 @@ constexpr MenuItem PROGRAM_ITEMS[] = {
     {Command, CMD_AZERTY_KEYS, "AZERTY note keys", nullptr, 0},
     {Command, CMD_QWERTY_KEYS, "QWERTY note keys", nullptr, 0},
     SEPARATOR,
+    // Audio latency: one choice of three.
+    {Command, CMD_AUDIO_LATENCY_LOW, "Audio latency: Low", nullptr, 0},
+    {Command, CMD_AUDIO_LATENCY_NORMAL, "Audio latency: Normal", nullptr, 0},
+    {Command, CMD_AUDIO_LATENCY_SAFE, "Audio latency: Safe", nullptr, 0},
+    SEPARATOR,
     {Command, CMD_QUIT, "Quit", nullptr, 0},
 };
 

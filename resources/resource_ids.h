@@ -27,6 +27,10 @@ constexpr int CMD_SAVE_SAMPLES = 1216;
 constexpr int CMD_LOAD_SAMPLES = 1217;
 constexpr int CMD_ABOUT = 1218;
 constexpr int CMD_KEYS = 1280; // About menu: the Keys window
+// Program menu, "Audio latency": the output device's period (shell/sound_status.h).
+constexpr int CMD_AUDIO_LATENCY_LOW = 1290;
+constexpr int CMD_AUDIO_LATENCY_NORMAL = 1291;
+constexpr int CMD_AUDIO_LATENCY_SAFE = 1292;
 
 // Pattern view, one control per channel, channel 1 first.
 constexpr int UPPER_BOX[] = {1050, 1053, 1054, 1055};      // rows r-4 .. r-1 above the cursor row r

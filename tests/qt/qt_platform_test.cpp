@@ -124,10 +124,28 @@ TEST_F(QtPlatformTest, ButtonsAndMenuItemsSendTheirCommands) {
             if (item->text() == "Quit") quit = item;
             if (item->text() == "Undo") undo = item;
         }
-    EXPECT_EQ(items, (std::vector<std::string>{
-                         "Sound Editor", "-", "New Song", "-", "Save Song", "Load Song",
-                         "Export WAV...", "-", "AZERTY note keys", "QWERTY note keys", "-", "Quit",
-                         "Undo", "Redo", "Save Samples", "Load Samples", "Keys...", "About"}));
+    EXPECT_EQ(items, (std::vector<std::string>{"Sound Editor",
+                                               "-",
+                                               "New Song",
+                                               "-",
+                                               "Save Song",
+                                               "Load Song",
+                                               "Export WAV...",
+                                               "-",
+                                               "AZERTY note keys",
+                                               "QWERTY note keys",
+                                               "-",
+                                               "Audio latency: Low",
+                                               "Audio latency: Normal",
+                                               "Audio latency: Safe",
+                                               "-",
+                                               "Quit",
+                                               "Undo",
+                                               "Redo",
+                                               "Save Samples",
+                                               "Load Samples",
+                                               "Keys...",
+                                               "About"}));
     // Menu items are greyed by their command id.
     ASSERT_NE(undo, nullptr);
     qt.EnableControl(MAIN_WINDOW, 1204, false);

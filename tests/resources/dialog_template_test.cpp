@@ -239,6 +239,10 @@ TEST(MainMenu, IsExactlyAsTabled) {
                             {1209, "AZERTY note keys"},
                             {1210, "QWERTY note keys"},
                             {0, ""},
+                            {1290, "Audio latency: Low"},
+                            {1291, "Audio latency: Normal"},
+                            {1292, "Audio latency: Safe"},
+                            {0, ""},
                             {1201, "Quit"}};
     const Item edit[] = {{1204, "Undo"}, {1205, "Redo"}};
     const Item samples[] = {{1216, "Save Samples"}, {1217, "Load Samples"}};
@@ -248,7 +252,7 @@ TEST(MainMenu, IsExactlyAsTabled) {
         const Item* items;
         int count;
     } popups[4] = {
-        {"Program", program, 12}, {"Edit", edit, 2}, {"Samples", samples, 2}, {"About", about, 2}};
+        {"Program", program, 16}, {"Edit", edit, 2}, {"Samples", samples, 2}, {"About", about, 2}};
 
     const MenuTemplate& menu = MainMenu();
     EXPECT_EQ(menu.id, 106);
