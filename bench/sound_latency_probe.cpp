@@ -1,9 +1,12 @@
 // Plays a 440 Hz square wave looping on the live voices, through the default output device as
-// the editor does, for a while, so that the sound server can be asked about the stream; prints
-// the latency OpenAL itself reports when it can. Used by sound_server_latency.sh.
-// Usage: sound_latency_probe [seconds]   Exits 2 when no output device opens.
+// the editor does, for a while, so that the sound server can be asked about the stream and its
+// output recorded; every 100 ms it reads the latency OpenAL reports for the device, and prints
+// their median and 95th percentile at the end. Used by sound_server_latency.sh and
+// sound_dropouts.sh.
+// Usage: sound_latency_probe [seconds] [period_frames]   Exits 2 when no output device opens.
 #include "platform/openal/openal_voices.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -13,8 +16,9 @@
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 5;
+    const int period = argc > 2 ? std::atoi(argv[2]) : 0;
     OpenAlVoices live;
-    if (!live.OpenDevice()) {
+    if (!live.OpenDevice(period)) {
         std::fprintf(stderr, "sound_latency_probe: no output device\n");
         return 2;
     }
@@ -24,9 +28,19 @@ int main(int argc, char** argv) {
     live.Create(0, static_cast<int>(square.size()), -1000);
     live.Fill(0, square.data(), static_cast<int>(square.size()));
     live.Play(0, true);
-    const long long ns = live.LatencyNanoseconds();
-    if (ns >= 0) std::printf("OpenAL reports %.1f ms\n", ns / 1e6);
-    std::fflush(stdout);
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    std::vector<double> readings;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        live.KeepOutput(true);
+        const long long ns = live.LatencyNanoseconds();
+        if (ns >= 0) readings.push_back(ns / 1e6);
+    }
+    if (!readings.empty()) {
+        std::sort(readings.begin(), readings.end());
+        std::printf("OpenAL reports median %.1f ms, p95 %.1f ms (%zu readings)\n",
+                    readings[readings.size() / 2], readings[readings.size() * 95 / 100],
+                    readings.size());
+    }
     return 0;
 }

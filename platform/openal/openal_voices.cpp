@@ -13,9 +13,11 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <glob.h>
 #include <mutex>
+#include <sched.h>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -118,6 +120,24 @@ bool AnOutputMayBeThere() {
     return card;
 }
 
+// OpenAL's mixer asks for real-time scheduling itself (rt-prio in alsoft.conf); the PulseAudio
+// client's own thread, which carries the server's requests for more samples to it, does not, and
+// on a busy machine it is what makes the mixer late. It gets the same priority, where the system
+// allows it (quietly not otherwise).
+void RaiseServerClientThread() {
+    std::error_code ignored;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ignored)) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name != "threaded-ml") continue;
+        const pid_t tid = static_cast<pid_t>(std::atol(task.path().filename().c_str()));
+        sched_param param{};
+        param.sched_priority = 1;
+        sched_setscheduler(tid, SCHED_RR | SCHED_RESET_ON_FORK, &param);
+    }
+}
+
 void PauseDevice(ALCdevice* device, bool pause) {
     using Call = void(ALC_APIENTRY*)(ALCdevice*);
     static const auto pauseCall =
@@ -200,6 +220,7 @@ struct OpenAlVoices::DeviceThread {
                 }
                 const bool tellsLoss =
                     opened && alcIsExtensionPresent(opened, "ALC_EXT_disconnect") == ALC_TRUE;
+                if (opened) RaiseServerClientThread();
                 lock.lock();
                 looked = true;
                 lastFailed = !opened;
@@ -255,9 +276,9 @@ void OpenAlVoices::OpenOutput(int periodFrames) {
     looking_ = true;
 }
 
-bool OpenAlVoices::OpenDevice() {
+bool OpenAlVoices::OpenDevice(int periodFrames) {
     Close();
-    OpenOutput(0);
+    OpenOutput(periodFrames);
     for (;;) {
         {
             const std::lock_guard<std::mutex> lock(thread_->mutex);
