@@ -301,6 +301,11 @@ void FakePlatform::Stop(int voice) {
     audioLog.push_back("stop " + std::to_string(voice));
 }
 
+void FakePlatform::OpenOutput(int periodFrames) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    outputPeriod = periodFrames;
+}
+
 Voices::Output FakePlatform::KeepOutput(bool songPlaying) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     ++outputChecks;
