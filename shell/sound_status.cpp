@@ -23,23 +23,6 @@ constexpr const char* kLatencyLabels[] = {"Low", "Normal", "Safe"};
 // resources/alsoft.conf holds its period.
 constexpr AudioLatency kDefaultLatency = AudioLatency::Normal;
 
-// The message for a change from what was last told, or null when there is nothing to tell.
-const char* Message(Output now, const SoundOutputStatus& s) {
-    switch (now) {
-    case Output::Lost: return "Sound output lost; waiting for a device...";
-    case Output::NotAnswering:
-        return "The sound server does not answer; playing silently until it does.";
-    case Output::Ok:
-        if (s.told == Output::Lost || (s.told == Output::NotAnswering && s.everHeard))
-            return "Sound output is back.";
-        if (s.told == Output::NoDevice || s.told == Output::NotAnswering)
-            return "Sound output found.";
-        return nullptr;
-    case Output::NoDevice: return nullptr; // no sound card is no error: silent, quietly
-    }
-    return nullptr;
-}
-
 } // namespace
 
 void PollSoundOutput() {
@@ -52,11 +35,32 @@ void PollSoundOutput() {
         const EngineLockGuard lock(sound_engine_lock);
         output = voices().KeepOutput(play.playing.load(std::memory_order_relaxed) != 0);
     }
-    if (output == s.told) return;
-    if (const char* message = Message(output, s))
-        desktop().SetControlText(MAIN_WINDOW, STATUS_LINE, message);
-    s.told = output;
-    if (output == Output::Ok) s.everHeard = true;
+    // Each state is told once: a server that keeps not answering, or keeps failing after it
+    // was lost, is not told again at each new look, only once the output is back.
+    const char* message = nullptr;
+    switch (output) {
+    case Output::Ok:
+        if (s.told == Output::Lost || (s.told == Output::NotAnswering && s.everHeard))
+            message = "Sound output is back.";
+        else if (s.told == Output::NoDevice || s.told == Output::NotAnswering)
+            message = "Sound output found.";
+        s.told = Output::Ok;
+        s.everHeard = true;
+        break;
+    case Output::Lost:
+        if (s.told == Output::Ok) message = "Sound output lost; waiting for a device...";
+        if (s.told != Output::NotAnswering) s.told = Output::Lost;
+        break;
+    case Output::NotAnswering:
+        if (s.told != Output::NotAnswering)
+            message = "The sound server does not answer; playing silently until it does.";
+        s.told = Output::NotAnswering;
+        break;
+    case Output::NoDevice: // no sound card is no error: silent, quietly
+        if (s.told == Output::Ok) s.told = Output::NoDevice;
+        break;
+    }
+    if (message) desktop().SetControlText(MAIN_WINDOW, STATUS_LINE, message);
 }
 
 int64_t SoundOutputLookIn(int64_t nowMs) {
