@@ -3,7 +3,11 @@
 // output recorded; every 100 ms it reads the latency OpenAL reports for the device, and prints
 // their median and 95th percentile at the end. Used by sound_server_latency.sh and
 // sound_dropouts.sh.
-// Usage: sound_latency_probe [seconds] [period_frames]   Exits 2 when no output device opens.
+// With "wake N", plays N pairs of short notes instead: the first of each once the idle device
+// rests, the second 400 ms later on the running device, printing when each was played (ms on
+// the steady clock). Used by sound_wake_latency.sh.
+// Usage: sound_latency_probe [seconds | wake N] [period_frames]
+// Exits 2 when no output device opens.
 #include "platform/openal/openal_voices.h"
 
 #include <algorithm>
@@ -11,17 +15,53 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <thread>
 #include <vector>
 
+namespace {
+
+double NowMs() {
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Pairs of 0.2 s notes: one that wakes the resting device, one on the running device.
+int WakePairs(OpenAlVoices& live, int pairs) {
+    std::vector<uint8_t> note(OpenAlVoices::VOICE_RATE / 5);
+    for (size_t i = 0; i < note.size(); ++i)
+        note[i] = (i * 440 * 2 / OpenAlVoices::VOICE_RATE) % 2 ? 200 : 56;
+    live.Create(0, static_cast<int>(note.size()), -1000);
+    live.Fill(0, note.data(), static_cast<int>(note.size()));
+    for (int p = 0; p < pairs; ++p) {
+        while (!live.resting()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            live.KeepOutput(false);
+        }
+        for (const char* kind : {"wake", "run"}) {
+            std::printf("%s %.3f\n", kind, NowMs());
+            live.Stop(0);
+            live.Play(0, false);
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            live.KeepOutput(false);
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-    const double seconds = argc > 1 ? std::atof(argv[1]) : 5;
-    const int period = argc > 2 ? std::atoi(argv[2]) : 0;
+    const bool wake = argc > 1 && std::string(argv[1]) == "wake";
+    const double seconds = argc > 1 && !wake ? std::atof(argv[1]) : 5;
+    const int period = argc > 2 + wake ? std::atoi(argv[2 + wake]) : 0;
     OpenAlVoices live;
     if (!live.OpenDevice(period)) {
         std::fprintf(stderr, "sound_latency_probe: no output device\n");
         return 2;
     }
+    if (wake) return WakePairs(live, argc > 2 ? std::atoi(argv[2]) : 10);
     // One second of a square wave at 440 Hz, 45056 / 440 = 102.4 samples a period, at -10 dB.
     std::vector<uint8_t> square(OpenAlVoices::VOICE_RATE);
     for (size_t i = 0; i < square.size(); ++i) square[i] = (i * 880 / square.size()) % 2 ? 200 : 56;
