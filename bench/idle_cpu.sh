@@ -5,8 +5,9 @@
 # EDITOR defaults to build/default/app/tavomix; SECONDS (default 10) is each measuring window.
 # The peer is Debian's milkytracker (installed when missing), started with SDL's dummy audio.
 # With --sound-server both play to a private PulseAudio daemon with a null sink instead, one
-# after the other, and the daemon's own CPU share is measured beside each (the editor's idle
-# window starts after its device has had time to rest).
+# after the other, and the daemon's own CPU share is measured beside each. The daemon suspends a
+# sink whose streams are all paused after 5 s, as desktop sound servers do (PulseAudio's
+# module-suspend-on-idle): each idle window starts 9 s after its program.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 if [ "${1:-}" = --sound-server ]; then
@@ -56,7 +57,8 @@ if [ -n "${TAVOMIX_BENCH_SOUND_SERVER:-}" ]; then
     unset PULSE_SERVER PULSE_SINK ALSOFT_DRIVERS
     echo "autospawn = no" >"$work/client.conf"
     printf '%s\n' "load-module module-null-sink sink_name=out rate=48000" \
-        "set-default-sink out" "load-module module-native-protocol-unix" >"$work/pa.pa"
+        "set-default-sink out" "load-module module-native-protocol-unix" \
+        "load-module module-suspend-on-idle" >"$work/pa.pa"
     pulseaudio --daemonize=yes --exit-idle-time=-1 -n -F pa.pa --log-target=file:pa.log
     trap 'kill -9 "${pids[@]}" 2>/dev/null; pulseaudio --kill 2>/dev/null; rm -rf "$work"' EXIT
     for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
@@ -64,7 +66,7 @@ if [ -n "${TAVOMIX_BENCH_SOUND_SERVER:-}" ]; then
 
     "$editor" >/dev/null 2>&1 &
     pids+=($!); editor_pid=$!
-    sleep 6 # started, and its idle device rested
+    sleep 9 # started, its idle device rested, and the sink suspended
     read -r editor_idle server_editor_idle <<<"$(measure "$editor_pid" "$server_pid")"
     win="$(xdotool search --onlyvisible --name 'Music Editor' | head -1)"
     xdotool windowfocus --sync "$win"
@@ -78,7 +80,7 @@ if [ -n "${TAVOMIX_BENCH_SOUND_SERVER:-}" ]; then
 
     SDL_AUDIODRIVER=pulseaudio milkytracker >/dev/null 2>&1 &
     pids+=($!); peer_pid=$!
-    sleep 6
+    sleep 9
     read -r peer_idle server_peer_idle <<<"$(measure "$peer_pid" "$server_pid")"
 
     echo "over ${seconds} s, % of one core, on a private PulseAudio server with a null sink:"
