@@ -6,13 +6,17 @@
 # should (21 of 22) is a dropout. Also printed per setting: the stream's latency as the server
 # reports it (buffer + sink, median and 95th percentile of readings every 0.5 s), the latency
 # OpenAL reports, and the CPU share of the player and of the server while playing.
-#   bench/sound_dropouts.sh [BUILD_DIR] [SECONDS] [HOGS]   (build/default, 60, 2)
+#   bench/sound_dropouts.sh [BUILD_DIR] [SECONDS] [HOGS] [SETTINGS]
+# (build/default, 60, 2, "low normal safe"). With SERVER_RT=1 every thread of the daemon runs
+# at real-time priority, as a desktop server given it by rtkit would: dropouts left then are the
+# player's.
 # Exits 77 when there is no daemon to start.
 set -euo pipefail
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 build_dir="$(realpath "${1:-$source_dir/build/default}")"
 seconds="${2:-60}"
 hogs="${3:-2}"
+settings="${4:-low normal safe}"
 probe="$build_dir/bench/sound_latency_probe"
 [ -x "$probe" ] || {
     echo "build it first: cmake --build --preset default --target sound_latency_probe" >&2
@@ -46,6 +50,9 @@ trap cleanup EXIT
 }
 for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
 server_pid="$(cat "$work/pulse/pid" 2>/dev/null || pgrep -n -u "$(id -u)" -x pulseaudio)"
+if [ -n "${SERVER_RT:-}" ]; then
+    chrt -a -r -p 5 "$server_pid" || echo "the daemon could not be made real-time"
+fi
 
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 share() { # ticks over seconds, as % of one core
@@ -54,7 +61,7 @@ share() { # ticks over seconds, as % of one core
 
 # run LABEL PERIOD
 run() {
-    sed "s/^period_size = .*/period_size = $2/" "$source_dir/resources/alsoft.conf" >"$work/$1.conf"
+    sed "s/^periods = .*/periods = $2/" "$source_dir/resources/alsoft.conf" >"$work/$1.conf"
     local hog_pids=() i
     for ((i = 0; i < hogs; i++)); do
         sh -c 'while :; do :; done' &
@@ -101,14 +108,20 @@ for at in range(first + win, last - win, win):
 lat = sorted(float(x) for x in open(latfile) if x.strip())
 med = lat[len(lat) // 2] if lat else float('nan')
 p95 = lat[min(len(lat) - 1, len(lat) * 95 // 100)] if lat else float('nan')
-print(f"{label:7} period {int(period):5} ({int(period) / 48:4.1f} ms): dropouts {short:3} of "
+print(f"{label:7} {int(period)} x 256 frames ({int(period) * 256 / 48:4.1f} ms): dropouts {short:3} of "
       f"{windows} windows; stream latency median {med:5.1f} ms p95 {p95:5.1f} ms; "
       f"CPU player {cpu_player} % server {cpu_server} %; mixer scheduling {rt}; {openal}")
 PY
 }
 
-echo "Looping note for ${seconds} s beside ${hogs} CPU hogs, on a PulseAudio null sink:"
-for setting in low:256 normal:512 safe:1024; do
-    run "${setting%%:*}" "${setting##*:}"
+echo "Looping note for ${seconds} s beside ${hogs} CPU hogs, on a PulseAudio null sink" \
+    "(load average $(cut -d' ' -f1 /proc/loadavg)${SERVER_RT:+, real-time daemon}):"
+for setting in $settings; do
+    case "$setting" in
+    low) run low 2 ;;
+    normal) run normal 4 ;;
+    safe) run safe 8 ;;
+    *) echo "unknown setting $setting" >&2; exit 1 ;;
+    esac
 done
 echo "(load average at the end: $(cut -d' ' -f1-3 /proc/loadavg))"

@@ -6,7 +6,7 @@
 // With "wake N", plays N pairs of short notes instead: the first of each once the idle device
 // rests, the second 400 ms later on the running device, printing when each was played (ms on
 // the steady clock). Used by sound_wake_latency.sh.
-// Usage: sound_latency_probe [seconds | wake N] [period_frames]
+// Usage: sound_latency_probe [seconds | wake N] [periods]
 // Exits 2 when no output device opens.
 #include "platform/openal/openal_voices.h"
 
@@ -55,9 +55,9 @@ int WakePairs(OpenAlVoices& live, int pairs) {
 int main(int argc, char** argv) {
     const bool wake = argc > 1 && std::string(argv[1]) == "wake";
     const double seconds = argc > 1 && !wake ? std::atof(argv[1]) : 5;
-    const int period = argc > 2 + wake ? std::atoi(argv[2 + wake]) : 0;
+    const int periods = argc > 2 + wake ? std::atoi(argv[2 + wake]) : 0;
     OpenAlVoices live;
-    if (!live.OpenDevice(period)) {
+    if (!live.OpenDevice(periods)) {
         std::fprintf(stderr, "sound_latency_probe: no output device\n");
         return 2;
     }

@@ -73,4 +73,4 @@ measure() {
 echo "Buffer + sink latency of the voices' stream on a PulseAudio null sink:"
 measure "shipped alsoft.conf" "$source_dir/resources/alsoft.conf"
 measure "OpenAL's defaults" /dev/null
-echo "Normal (the default) aims at about 15 ms; Low (256-frame periods) at about 6 ms."
+echo "Normal (the default, 4 periods) aims at about 20 ms; Low (2 periods) at about 6 ms."

@@ -34,9 +34,9 @@ trap cleanup EXIT
 for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
 
 echo "What waking the resting device adds to a note, over $pairs pairs (load $(cut -d' ' -f1 /proc/loadavg)):"
-for setting in low:256 normal:512 safe:1024; do
+for setting in low:2 normal:4 safe:8; do
     label="${setting%%:*}" period="${setting##*:}"
-    sed "s/^period_size = .*/period_size = $period/" "$source_dir/resources/alsoft.conf" >"$work/$label.conf"
+    sed "s/^periods = .*/periods = $period/" "$source_dir/resources/alsoft.conf" >"$work/$label.conf"
     parec --raw --device=out.monitor --format=s16le --channels=1 --rate=48000 \
         --latency-msec=500 >"$work/$label.raw" 2>/dev/null &
     rec=$!
@@ -65,7 +65,7 @@ added.sort()
 if len(onsets) != len(played):
     print(f"{label}: {len(onsets)} onsets heard for {len(played)} notes played")
 if added:
-    print(f"{label:7} period {int(period):5}: wake adds median {added[len(added) // 2]:5.1f} ms, "
+    print(f"{label:7} {int(period)} x 256 frames: wake adds median {added[len(added) // 2]:5.1f} ms, "
           f"p95 {added[min(len(added) - 1, len(added) * 95 // 100)]:5.1f} ms ({len(added)} pairs)")
 PY
 done

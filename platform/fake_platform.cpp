@@ -301,9 +301,9 @@ void FakePlatform::Stop(int voice) {
     audioLog.push_back("stop " + std::to_string(voice));
 }
 
-void FakePlatform::OpenOutput(int periodFrames) {
+void FakePlatform::OpenOutput(int periods) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
-    outputPeriod = periodFrames;
+    outputPeriods = periods;
 }
 
 Voices::Output FakePlatform::KeepOutput(bool songPlaying) {

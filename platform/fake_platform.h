@@ -98,7 +98,7 @@ class FakePlatform : public Desktop, public Voices {
     void Fill(int voice, const uint8_t* samples, int count) override;
     void Play(int voice, bool looping) override;
     void Stop(int voice) override;
-    void OpenOutput(int periodFrames) override;
+    void OpenOutput(int periods) override;
     Output KeepOutput(bool songPlaying) override;
 
     // ---- for tests (lock-protected, any thread)
@@ -143,7 +143,7 @@ class FakePlatform : public Desktop, public Voices {
     Output output = Output::Ok;        // what KeepOutput answers
     int outputChecks = 0;              // KeepOutput calls
     bool outputSongPlaying = false;    // what the last KeepOutput was told
-    int outputPeriod = -1;             // what the last OpenOutput asked for
+    int outputPeriods = -1;            // what the last OpenOutput asked for
     bool realTimer = false;            // run started timers on a real thread
     int timerPeriodMs = 0, timersStarted = 0, timersKilled = 0, liveTimerId = 0;
 

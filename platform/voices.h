@@ -24,10 +24,10 @@ class Voices {
     // Stops the voice and rewinds it to its first sample.
     virtual void Stop(int voice) = 0;
     // Starts looking for the default output device, away from the calling thread, with a
-    // device period of `periodFrames` frames (0: the configuration's own). Returns at once;
+    // buffer of `periods` device periods (0: the configuration's own). Returns at once;
     // KeepOutput takes the device into use once it opens. Called once, by the UI thread at
     // start-up.
-    virtual void OpenOutput(int periodFrames) { (void)periodFrames; }
+    virtual void OpenOutput(int periods) { (void)periods; }
     // Keeps the output going and says how it stands. The live voices notice a lost device here,
     // take a device found in the background into use (bringing back the five voices with their
     // sizes, volumes and samples, and a looping voice that was playing), ask for a new look at

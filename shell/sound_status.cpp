@@ -20,7 +20,7 @@ constexpr int64_t kLookEveryMs = 250;
 constexpr const char* kLatencyNames[] = {"low", "normal", "safe"};
 constexpr const char* kLatencyLabels[] = {"Low", "Normal", "Safe"};
 // The lowest setting with (next to) no dropout in bench/sound_dropouts.sh on the build machine;
-// resources/alsoft.conf holds its period.
+// resources/alsoft.conf holds its number of periods.
 constexpr AudioLatency kDefaultLatency = AudioLatency::Normal;
 
 } // namespace
@@ -69,13 +69,13 @@ int64_t SoundOutputLookIn(int64_t nowMs) {
     return due > 0 ? due : 0;
 }
 
-int AudioPeriodFrames(AudioLatency latency) {
+int AudioPeriods(AudioLatency latency) {
     switch (latency) {
-    case AudioLatency::Low: return 256;
-    case AudioLatency::Normal: return 512;
-    case AudioLatency::Safe: return 1024;
+    case AudioLatency::Low: return 2;
+    case AudioLatency::Normal: return 4;
+    case AudioLatency::Safe: return 8;
     }
-    return 256;
+    return 4;
 }
 
 AudioLatency ChosenAudioLatency() {
@@ -91,10 +91,10 @@ void ChooseAudioLatency(AudioLatency latency) {
     SetPreference(AUDIO_LATENCY_KEY, kLatencyNames[i]);
     desktop().SetControlText(MAIN_WINDOW, STATUS_LINE,
                              std::string("Audio latency ") + kLatencyLabels[i] + " (" +
-                                 std::to_string(AudioPeriodFrames(latency)) +
-                                 "-frame period) is used from the next start.");
+                                 std::to_string(AudioPeriods(latency)) +
+                                 " periods of 256 frames) is used from the next start.");
 }
 
 void StartSoundOutput() {
-    voices().OpenOutput(AudioPeriodFrames(ChosenAudioLatency()));
+    voices().OpenOutput(AudioPeriods(ChosenAudioLatency()));
 }

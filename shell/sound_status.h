@@ -26,16 +26,17 @@ void PollSoundOutput();
 // to watch (the main loop may then sleep as long as it likes).
 int64_t SoundOutputLookIn(int64_t nowMs);
 
-// The device period a choice asks for. Low keeps the key-to-sound delay shortest; Safe
-// rides out a busy machine without gaps.
+// The device buffer a choice asks for, in periods of 256 frames (alsoft.conf). Low keeps the
+// key-to-sound delay shortest; Safe rides out a busy machine best. The period stays short in
+// all three, so that waking a resting device adds little to the first note.
 enum class AudioLatency { Low, Normal, Safe };
 constexpr const char* AUDIO_LATENCY_KEY = "audio-latency";
-int AudioPeriodFrames(AudioLatency latency);
+int AudioPeriods(AudioLatency latency);
 // The choice kept in the preference file ("low", "normal" or "safe"), else the default.
 AudioLatency ChosenAudioLatency();
-// Keeps a new choice. OpenAL reads its period once per run, so the status line says that it
-// holds from the next start.
+// Keeps a new choice. OpenAL reads its configuration once per run, so the status line says that
+// it holds from the next start.
 void ChooseAudioLatency(AudioLatency latency);
-// Starts looking for the output device with the chosen period. At start-up, after the settings
+// Starts looking for the output device with the chosen buffer. At start-up, after the settings
 // were read.
 void StartSoundOutput();

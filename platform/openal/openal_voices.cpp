@@ -58,20 +58,21 @@ std::string ShippedConfiguration() {
     return "";
 }
 
-// OpenAL Soft takes its period from its configuration file, which it reads once, at its first
-// use in the process: the program points it at the shipped alsoft.conf, unless the user chose a
-// configuration of their own, or at a private copy of it with another period. Returns the path
-// of that copy, to be removed once OpenAL has read it ("" when none was made).
-std::string UseShippedConfiguration(int periodFrames) {
+// OpenAL Soft takes its period and their number from its configuration file, which it reads
+// once, at its first use in the process: the program points it at the shipped alsoft.conf,
+// unless the user chose a configuration of their own, or at a private copy of it with another
+// number of periods. Returns the path of that copy, to be removed once OpenAL has read it (""
+// when none was made).
+std::string UseShippedConfiguration(int periods) {
     if (std::getenv("ALSOFT_CONF")) return "";
     const std::string shipped = ShippedConfiguration();
     if (shipped.empty()) return "";
     std::ifstream in(shipped);
     std::ostringstream text;
-    bool same = periodFrames <= 0;
+    bool same = periods <= 0;
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind("period_size", 0) == 0) {
-            const std::string wanted = "period_size = " + std::to_string(periodFrames);
+        if (line.rfind("periods", 0) == 0) {
+            const std::string wanted = "periods = " + std::to_string(periods);
             same = same || line == wanted;
             line = wanted;
         }
@@ -262,12 +263,12 @@ OpenAlVoices::~OpenAlVoices() {
     Close();
 }
 
-void OpenAlVoices::OpenOutput(int periodFrames) {
+void OpenAlVoices::OpenOutput(int periods) {
     if (thread_ || loopback_) return;
     Quieten();
     output_wanted = true;
     thread_ = std::make_shared<DeviceThread>();
-    thread_->configCopy = UseShippedConfiguration(periodFrames);
+    thread_->configCopy = UseShippedConfiguration(periods);
     thread_->wantOpen = true;
     nextLook_ = Clock::now() + kReopenInterval;
     // The thread keeps the shared state alive: a thread still waiting on a server at Close is
@@ -276,9 +277,9 @@ void OpenAlVoices::OpenOutput(int periodFrames) {
     looking_ = true;
 }
 
-bool OpenAlVoices::OpenDevice(int periodFrames) {
+bool OpenAlVoices::OpenDevice(int periods) {
     Close();
-    OpenOutput(periodFrames);
+    OpenOutput(periods);
     for (;;) {
         {
             const std::lock_guard<std::mutex> lock(thread_->mutex);

@@ -35,13 +35,13 @@ class OpenAlVoices : public Voices {
     OpenAlVoices& operator=(const OpenAlVoices&) = delete;
 
     // Looks for the default output device in the background (see Voices::OpenOutput). With
-    // `periodFrames` above 0 and no ALSOFT_CONF of the user's, OpenAL reads a copy of the
-    // shipped alsoft.conf with that period.
-    void OpenOutput(int periodFrames) override;
+    // `periods` above 0 and no ALSOFT_CONF of the user's, OpenAL reads a copy of the shipped
+    // alsoft.conf with that many periods.
+    void OpenOutput(int periods) override;
     // OpenOutput, then waits for the first look and takes its device into use: false when none
     // opened (every voice operation is then silent, and KeepOutput goes on looking). For tools
     // and tests; the editor never waits.
-    bool OpenDevice(int periodFrames = 0);
+    bool OpenDevice(int periods = 0);
     // Opens a loopback device that mixes to 16-bit mono at `rate` Hz when Render is called.
     // Until a process asks for an output device, OpenAL is kept to its null backend, so that a
     // render never touches a sound server.

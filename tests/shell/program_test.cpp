@@ -88,17 +88,17 @@ TEST_F(Program, FirstStartTakesTheNoteKeysFromTheDesktopAndTheMenuChangesThem) {
 
 TEST_F(Program, TheAudioLatencyChoiceIsKeptAndSetsThePeriodFromTheNextStart) {
     RunProgram("");
-    EXPECT_EQ(fake.outputPeriod, 512) << "the default, Normal";
+    EXPECT_EQ(fake.outputPeriods, 4) << "the default, Normal";
     EXPECT_TRUE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_NORMAL).checked);
     main_window().OnCommand(CMD_AUDIO_LATENCY_LOW, CMD_CLICKED);
     EXPECT_TRUE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_LOW).checked);
     EXPECT_FALSE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_NORMAL).checked);
     EXPECT_FALSE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_SAFE).checked);
     EXPECT_EQ(text(STATUS_LINE),
-              "Audio latency Low (256-frame period) is used from the next start.");
+              "Audio latency Low (2 periods of 256 frames) is used from the next start.");
     WriteSettings(); // as the run's end does
     RunProgram("");
-    EXPECT_EQ(fake.outputPeriod, 256);
+    EXPECT_EQ(fake.outputPeriods, 2);
     EXPECT_TRUE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_LOW).checked);
 }
 

@@ -163,7 +163,7 @@ TEST_F(SoundServer, ANoteIsHeardAtItsPitchWithTheShippedLatency) {
                 latency.bufferMs, latency.sinkMs, latency.bufferMs + latency.sinkMs);
     RecordProperty("latency_us", static_cast<int>((latency.bufferMs + latency.sinkMs) * 1000));
     ASSERT_GE(latency.bufferMs, 0) << "the server lists no stream of ours";
-    // alsoft.conf asks for 2 periods of 512 frames; OpenAL's own default is about 47 ms.
+    // alsoft.conf asks for 4 periods of 256 frames; OpenAL's own default is about 47 ms.
     EXPECT_LT(latency.bufferMs + latency.sinkMs, 32) << "the shipped alsoft.conf is not in use";
 }
 
