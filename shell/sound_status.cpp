@@ -19,9 +19,9 @@ constexpr int64_t kLookEveryMs = 250;
 // Names in the preference file, in the order of AudioLatency.
 constexpr const char* kLatencyNames[] = {"low", "normal", "safe"};
 constexpr const char* kLatencyLabels[] = {"Low", "Normal", "Safe"};
-// The lowest setting with (next to) no dropout in bench/sound_dropouts.sh on the build machine;
+// The lowest setting with no dropout in bench/sound_dropouts.sh on the build machine;
 // resources/alsoft.conf holds its number of periods.
-constexpr AudioLatency kDefaultLatency = AudioLatency::Normal;
+constexpr AudioLatency kDefaultLatency = AudioLatency::Safe;
 
 } // namespace
 

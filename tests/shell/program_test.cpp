@@ -88,8 +88,8 @@ TEST_F(Program, FirstStartTakesTheNoteKeysFromTheDesktopAndTheMenuChangesThem) {
 
 TEST_F(Program, TheAudioLatencyChoiceIsKeptAndSetsThePeriodFromTheNextStart) {
     RunProgram("");
-    EXPECT_EQ(fake.outputPeriods, 4) << "the default, Normal";
-    EXPECT_TRUE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_NORMAL).checked);
+    EXPECT_EQ(fake.outputPeriods, 8) << "the default, Safe";
+    EXPECT_TRUE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_SAFE).checked);
     main_window().OnCommand(CMD_AUDIO_LATENCY_LOW, CMD_CLICKED);
     EXPECT_TRUE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_LOW).checked);
     EXPECT_FALSE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_NORMAL).checked);
