@@ -40,8 +40,7 @@ int main(int argc, char** argv) {
     // The installed menu entry's name, so that the desktop matches the window to it.
     QGuiApplication::setDesktopFileName("org.tavomix.Tavomix");
     QtDesktop desktop;
-    OpenAlVoices live;
-    live.OpenDevice();
+    OpenAlVoices live; // opened in the background by RunProgram, with the chosen latency
     LoopbackVoices mixer;
     // A message wakes the main loop, which takes it in its next pass.
     RtMidiInput midi([&desktop] { desktop.WakeSoon(); });

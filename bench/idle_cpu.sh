@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # CPU use of the editor, idle and playing, side by side with another tracker in the same
 # virtual display over the same window of time. Not a test: a figure for the notes.
-#   bench/idle_cpu.sh [EDITOR] [SECONDS]
+#   bench/idle_cpu.sh [--sound-server] [EDITOR] [SECONDS]
 # EDITOR defaults to build/default/app/tavomix; SECONDS (default 10) is each measuring window.
 # The peer is Debian's milkytracker (installed when missing), started with SDL's dummy audio.
+# With --sound-server both play to a private PulseAudio daemon with a null sink instead, one
+# after the other, and the daemon's own CPU share is measured beside each. The daemon suspends a
+# sink whose streams are all paused after 5 s, as desktop sound servers do (PulseAudio's
+# module-suspend-on-idle): each idle window starts 9 s after its program.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
+if [ "${1:-}" = --sound-server ]; then
+    export TAVOMIX_BENCH_SOUND_SERVER=1
+    shift
+fi
 editor="$(realpath "${1:-$here/build/default/app/tavomix}")"
 seconds="${2:-10}"
 
@@ -42,6 +50,46 @@ measure() { # PID... : prints each one's CPU share over the window
     for i in "${!before[@]}"; do printf '%s ' "$(percent $((after[i] - before[i])))"; done
     echo
 }
+
+if [ -n "${TAVOMIX_BENCH_SOUND_SERVER:-}" ]; then
+    command -v pulseaudio >/dev/null || { echo "needs pulseaudio"; exit 1; }
+    export XDG_CONFIG_HOME="$work/config" PULSE_CLIENTCONFIG="$work/client.conf"
+    unset PULSE_SERVER PULSE_SINK ALSOFT_DRIVERS
+    echo "autospawn = no" >"$work/client.conf"
+    printf '%s\n' "load-module module-null-sink sink_name=out rate=48000" \
+        "set-default-sink out" "load-module module-native-protocol-unix" \
+        "load-module module-suspend-on-idle" >"$work/pa.pa"
+    pulseaudio --daemonize=yes --exit-idle-time=-1 -n -F pa.pa --log-target=file:pa.log
+    trap 'kill -9 "${pids[@]}" 2>/dev/null; pulseaudio --kill 2>/dev/null; rm -rf "$work"' EXIT
+    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+    server_pid="$(pgrep -n -x pulseaudio)"
+
+    "$editor" >/dev/null 2>&1 &
+    pids+=($!); editor_pid=$!
+    sleep 9 # started, its idle device rested, and the sink suspended
+    read -r editor_idle server_editor_idle <<<"$(measure "$editor_pid" "$server_pid")"
+    win="$(xdotool search --onlyvisible --name 'Music Editor' | head -1)"
+    xdotool windowfocus --sync "$win"
+    sleep 0.5
+    xdotool key Return
+    sleep 1
+    read -r editor_playing server_editor_playing <<<"$(measure "$editor_pid" "$server_pid")"
+    kill -9 "$editor_pid"
+    sleep 3
+    read -r server_alone <<<"$(measure "$server_pid")"
+
+    SDL_AUDIODRIVER=pulseaudio milkytracker >/dev/null 2>&1 &
+    pids+=($!); peer_pid=$!
+    sleep 9
+    read -r peer_idle server_peer_idle <<<"$(measure "$peer_pid" "$server_pid")"
+
+    echo "over ${seconds} s, % of one core, on a private PulseAudio server with a null sink:"
+    echo "  editor idle     ${editor_idle}  + server ${server_editor_idle}"
+    echo "  editor playing  ${editor_playing}  + server ${server_editor_playing}"
+    echo "  peer idle       ${peer_idle}  + server ${server_peer_idle}"
+    echo "  server alone    ${server_alone}"
+    exit 0
+fi
 
 "$editor" >/dev/null 2>&1 &
 pids+=($!); editor_pid=$!

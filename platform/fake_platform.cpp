@@ -289,8 +289,14 @@ void FakePlatform::Stop(int voice) {
     audioLog.push_back("stop " + std::to_string(voice));
 }
 
-bool FakePlatform::KeepOutput() {
+void FakePlatform::OpenOutput(int periods) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    outputPeriods = periods;
+}
+
+Voices::Output FakePlatform::KeepOutput(bool songPlaying) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     ++outputChecks;
-    return outputConnected;
+    outputSongPlaying = songPlaying;
+    return output;
 }

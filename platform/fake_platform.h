@@ -96,7 +96,8 @@ class FakePlatform : public Desktop, public Voices {
     void Fill(int voice, const uint8_t* samples, int count) override;
     void Play(int voice, bool looping) override;
     void Stop(int voice) override;
-    bool KeepOutput() override;
+    void OpenOutput(int periods) override;
+    Output KeepOutput(bool songPlaying) override;
 
     // ---- for tests (lock-protected, any thread)
     // The state of a control; created empty on first use.
@@ -135,8 +136,10 @@ class FakePlatform : public Desktop, public Voices {
     Voice voices[5];
     std::vector<std::string> audioLog; // "create 0 81664 -1000", "fill 0 81664", "play 0 loop",
                                        // "stop 4", ...
-    bool outputConnected = true;       // what KeepOutput answers
+    Output output = Output::Ok;        // what KeepOutput answers
     int outputChecks = 0;              // KeepOutput calls
+    bool outputSongPlaying = false;    // what the last KeepOutput was told
+    int outputPeriods = -1;            // what the last OpenOutput asked for
     bool realTimer = false;            // run started timers on a real thread
     int timerPeriodMs = 0, timersStarted = 0, timersKilled = 0, liveTimerId = 0;
 

@@ -4,7 +4,8 @@
 // demand; tests install the recording fake.
 //
 // Threads: every call is made with `sound_engine_lock` held, from the tick thread or the UI
-// thread. Without an audio device every call does nothing.
+// thread, and none of them waits for a sound server. Without an audio device every call does
+// nothing audible.
 #pragma once
 
 #include <cstdint>
@@ -22,16 +23,31 @@ class Voices {
     virtual void Play(int voice, bool looping) = 0;
     // Stops the voice and rewinds it to its first sample.
     virtual void Stop(int voice) = 0;
-    // Keeps the output going and says whether it is: false while the device the voices played
-    // on is gone (the sound server ended, the card was unplugged), true otherwise, also when
-    // there never was a device. The live voices notice the loss here, and while it lasts try
-    // about once a second to open a device again, bringing the five voices back with their
-    // sizes, volumes and samples; meanwhile every call above keeps its effect on the buffers
-    // but is not heard. Called by the UI's pass only, never by the tick, so that the
-    // milliseconds a reopen takes never delay a tick.
-    virtual bool KeepOutput() { return true; }
-    // True while there is an output device to keep (playing on one, or looking for it again):
-    // only then does KeepOutput need calling. Any thread.
+    // Starts looking for the default output device, away from the calling thread, with a
+    // buffer of `periods` device periods (0: the configuration's own). Returns at once;
+    // KeepOutput takes the device into use once it opens. Called once, by the UI thread at
+    // start-up.
+    virtual void OpenOutput(int periods) { (void)periods; }
+    // Keeps the output going and says how it stands. The live voices notice a lost device here,
+    // take a device found in the background into use (bringing back the five voices with their
+    // sizes, volumes and samples, and a looping voice that was playing), ask for a new look at
+    // most once a second while they have none, and let the device rest after a while with no
+    // voice sounding and `songPlaying` false. Never waits for the sound server: opening,
+    // checking, pausing and closing a device happen on a thread of the voices' own. Meanwhile
+    // every call above keeps its effect on the buffers but is not heard. Called by the UI's
+    // pass only, never by the tick.
+    enum class Output {
+        Ok,           // on a device, or nothing to tell (no device wanted, first look under way)
+        NoDevice,     // no device was found yet
+        Lost,         // the device played on went away; looking for one again
+        NotAnswering, // the sound server has kept the voices waiting for seconds
+    };
+    virtual Output KeepOutput(bool songPlaying) {
+        (void)songPlaying;
+        return Output::Ok;
+    }
+    // True while there is an output device to keep or to look for: only then does KeepOutput
+    // need calling. Any thread.
     virtual bool HasOutput() const { return false; }
 };
 

@@ -24,6 +24,13 @@ constexpr std::array<MenuItem, 3 + sizeof...(Slot)> MidiItems(std::index_sequenc
 }
 constexpr auto MIDI_ITEMS = MidiItems(std::make_index_sequence<MIDI_PORT_SLOTS>());
 
+// The output device's period: one choice of three.
+constexpr MenuItem AUDIO_LATENCY_ITEMS[] = {
+    {Command, CMD_AUDIO_LATENCY_LOW, "Low", nullptr, 0},
+    {Command, CMD_AUDIO_LATENCY_NORMAL, "Normal", nullptr, 0},
+    {Command, CMD_AUDIO_LATENCY_SAFE, "Safe", nullptr, 0},
+};
+
 constexpr MenuItem PROGRAM_ITEMS[] = {
     {Command, CMD_SOUND_EDITOR, "Sound Editor", nullptr, 0},
     SEPARATOR,
@@ -36,6 +43,7 @@ constexpr MenuItem PROGRAM_ITEMS[] = {
     {Command, CMD_AZERTY_KEYS, "AZERTY note keys", nullptr, 0},
     {Command, CMD_QWERTY_KEYS, "QWERTY note keys", nullptr, 0},
     {Popup, 0, "MIDI Input", MIDI_ITEMS.data(), int(MIDI_ITEMS.size())},
+    {Popup, 0, "Audio latency", AUDIO_LATENCY_ITEMS, int(std::size(AUDIO_LATENCY_ITEMS))},
     SEPARATOR,
     {Command, CMD_QUIT, "Quit", nullptr, 0},
 };

@@ -33,6 +33,10 @@ constexpr int CMD_MIDI_AUTOMATIC = 1290;
 constexpr int CMD_MIDI_NONE = 1291;
 constexpr int CMD_MIDI_PORT_FIRST = 1400;
 constexpr int MIDI_PORT_SLOTS = 32;
+// Program menu, "Audio latency": the output device's period (shell/sound_status.h).
+constexpr int CMD_AUDIO_LATENCY_LOW = 1295;
+constexpr int CMD_AUDIO_LATENCY_NORMAL = 1296;
+constexpr int CMD_AUDIO_LATENCY_SAFE = 1297;
 
 // Pattern view, one control per channel, channel 1 first.
 constexpr int UPPER_BOX[] = {1050, 1053, 1054, 1055};      // rows r-4 .. r-1 above the cursor row r

@@ -11,6 +11,7 @@
 #include "shell/recovery.h"
 #include "shell/settings_file.h"
 #include "shell/sound_editor_window.h"
+#include "shell/sound_status.h"
 #include "song/note_entry.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
@@ -189,6 +190,12 @@ bool MenuCommand(int id) {
     case CMD_QWERTY_KEYS:
         settings.keyboard_layout = id == CMD_QWERTY_KEYS ? 1 : 0;
         ShowNoteLayout();
+        break;
+    case CMD_AUDIO_LATENCY_LOW:
+    case CMD_AUDIO_LATENCY_NORMAL:
+    case CMD_AUDIO_LATENCY_SAFE:
+        ChooseAudioLatency(static_cast<AudioLatency>(id - CMD_AUDIO_LATENCY_LOW));
+        ShowAudioLatency();
         break;
     case CMD_UNDO: Undo(); break;
     case CMD_REDO: Redo(); break;
@@ -380,6 +387,12 @@ void ShowNoteLayout() {
     keys_window().ShowNoteKeys();
 }
 
+void ShowAudioLatency() {
+    const int chosen = static_cast<int>(ChosenAudioLatency());
+    for (int i = 0; i < 3; ++i)
+        desktop().SetChecked(MAIN_WINDOW, CMD_AUDIO_LATENCY_LOW + i, i == chosen);
+}
+
 void ShowHistory() {
     desktop().EnableControl(MAIN_WINDOW, CMD_UNDO, CanUndo());
     desktop().EnableControl(MAIN_WINDOW, CMD_REDO, CanRedo());
@@ -391,6 +404,7 @@ void MainWindow::OnInit() {
     InstallSongDisplay();
     SetUpToolTips();
     ShowNoteLayout();
+    ShowAudioLatency();
     for (auto& level : play.channel_level) level.store(0, kRelaxed);
     for (auto& muted : play.channel_muted) muted.store(0, kRelaxed);
     ParkFocus();

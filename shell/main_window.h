@@ -56,6 +56,8 @@ void ShowLoadedSong();
 void ReportSongLoadFailure(SongFileResult result, const std::string& path = "");
 // Ticks the Program menu's note-key layout in use, and redraws the Keys window for it.
 void ShowNoteLayout();
+// Checks the "Audio latency" item in use.
+void ShowAudioLatency();
 // Greys the Edit menu's Undo and Redo when there is nothing to undo or redo.
 void ShowHistory();
 // Points the song's display hooks at the pattern view and this window.

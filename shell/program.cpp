@@ -108,6 +108,8 @@ int RunProgram(const std::string& commandLine) {
     // Without a settings file the note keys follow the desktop's keyboard; once written, the
     // file decides.
     if (!ReadSettings()) settings.keyboard_layout = NoteLayoutFor(p.KeyboardLayout());
+    // The device opens in the background: the window never waits for the sound server.
+    StartSoundOutput();
     sound_editor_open = 0;
     song.song_modified = 0;
     play.warmup_ticks.store(0, kRelaxed);

@@ -130,7 +130,7 @@ TEST_F(QtPlatformTest, ButtonsAndMenuItemsSendTheirCommands) {
     EXPECT_EQ(items, (std::vector<std::string>{"Sound Editor", "-", "New Song", "-", "Save Song",
                                                "Load Song", "Export WAV...", "-",
                                                "AZERTY note keys", "QWERTY note keys", "MIDI Input",
-                                               "-", "Quit", "Undo", "Redo", "Save Samples",
+                                               "Audio latency", "-", "Quit", "Undo", "Redo", "Save Samples",
                                                "Load Samples", "Keys...", "About"}));
     // The MIDI Input submenu: its port slots stay hidden until the logic names them, and show
     // a name as it is ("&" is no shortcut mark).

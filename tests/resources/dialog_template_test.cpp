@@ -240,6 +240,7 @@ TEST(MainMenu, IsExactlyAsTabled) {
                             {1209, "AZERTY note keys"},
                             {1210, "QWERTY note keys"},
                             {-1, "MIDI Input"},
+                            {-1, "Audio latency"},
                             {0, ""},
                             {1201, "Quit"}};
     const Item edit[] = {{1204, "Undo"}, {1205, "Redo"}};
@@ -250,7 +251,7 @@ TEST(MainMenu, IsExactlyAsTabled) {
         const Item* items;
         int count;
     } popups[4] = {
-        {"Program", program, 13}, {"Edit", edit, 2}, {"Samples", samples, 2}, {"About", about, 2}};
+        {"Program", program, 14}, {"Edit", edit, 2}, {"Samples", samples, 2}, {"About", about, 2}};
 
     const MenuTemplate& menu = MainMenu();
     EXPECT_EQ(menu.id, 106);
@@ -276,6 +277,10 @@ TEST(MainMenu, IsExactlyAsTabled) {
     EXPECT_STREQ(midi.items[1].text, "None");
     EXPECT_EQ(midi.items[2].kind, MenuItemKind::Separator);
     EXPECT_EQ(FindMenuCommand(menu, 1400 + 31), &midi.items[34]);
+    const MenuItem& latency = menu.popups[0].items[11];
+    ASSERT_EQ(latency.count, 3);
+    EXPECT_STREQ(latency.items[0].text, "Low");
+    EXPECT_EQ(FindMenuCommand(menu, 1297), &latency.items[2]);
     ASSERT_NE(FindMenuCommand(menu, 1201), nullptr);
     EXPECT_STREQ(FindMenuCommand(menu, 1201)->text, "Quit");
     EXPECT_EQ(FindMenuCommand(menu, 0), nullptr); // separators and popups are no commands

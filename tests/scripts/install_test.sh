@@ -102,13 +102,14 @@ set -e
     fail "tavomix-render without arguments: exit $code, $(cat "$work/render.err")"
 
 # The installed editor hands OpenAL the audio settings in share/tavomix/: OpenAL's trace names
-# each configuration file it reads. The editor runs offscreen, in the temporary folder.
+# each configuration file it reads. The editor runs offscreen, in the temporary folder; with no
+# sound server or card it would not start OpenAL at all, so it is given OpenAL's null backend.
 mkdir -m 700 "$work/runtime"
 (
     cd "$work"
     unset ALSOFT_CONF
     QT_QPA_PLATFORM=offscreen XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/runtime" \
-        ALSOFT_LOGLEVEL=3 exec "$prefix/bin/tavomix" >"$work/editor.log" 2>&1
+        ALSOFT_DRIVERS=null ALSOFT_LOGLEVEL=3 exec "$prefix/bin/tavomix" >"$work/editor.log" 2>&1
 ) &
 pid=$!
 conf="$prefix/bin/../share/tavomix/alsoft.conf"

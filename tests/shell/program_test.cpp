@@ -93,6 +93,22 @@ TEST_F(Program, FirstStartTakesTheNoteKeysFromTheDesktopAndTheMenuChangesThem) {
     EXPECT_EQ(settings.keyboard_layout, 0);
 }
 
+TEST_F(Program, TheAudioLatencyChoiceIsKeptAndSetsThePeriodFromTheNextStart) {
+    RunProgram("");
+    EXPECT_EQ(fake.outputPeriods, 8) << "the default, Safe";
+    EXPECT_TRUE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_SAFE).checked);
+    main_window().OnCommand(CMD_AUDIO_LATENCY_LOW, CMD_CLICKED);
+    EXPECT_TRUE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_LOW).checked);
+    EXPECT_FALSE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_NORMAL).checked);
+    EXPECT_FALSE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_SAFE).checked);
+    EXPECT_EQ(text(STATUS_LINE),
+              "Audio latency Low (2 periods of 256 frames) is used from the next start.");
+    WriteSettings(); // as the run's end does
+    RunProgram("");
+    EXPECT_EQ(fake.outputPeriods, 2);
+    EXPECT_TRUE(fake.control(MAIN_WINDOW, CMD_AUDIO_LATENCY_LOW).checked);
+}
+
 TEST_F(Program, ReadsAShortSettingsFileAndForgetsTheCursorStep) {
     WriteBytes(SETTINGS_FILE_NAME, {1, 0, 0, 0, 0, 0, 0, 0});
     RunProgram("");
