@@ -10,6 +10,8 @@
 #include <array>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -92,6 +94,13 @@ bool ReadSettings() {
                 stored.confDamaged = true;
             else
                 stored.confKnown = true;
+        } else if (struct stat st;
+                   fstatat(dir, PREFERENCES_FILE_NAME, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            // There, but a link, not a file, or not readable: left as it is, like a damaged one.
+            stored.message =
+                SettingsFolder() + "/" + PREFERENCES_FILE_NAME +
+                " cannot be read; the defaults are used and the file is left as it is.";
+            stored.confDamaged = true;
         }
         close(dir);
     }

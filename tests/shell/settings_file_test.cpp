@@ -146,8 +146,7 @@ TEST_F(SettingsFile, PreferencesKeepWhatTheyDoNotKnowAndADamagedFileIsLeftAlone)
     EXPECT_EQ(Preference("future"), "7");
     SetPreference("other", "x y");
     WriteSettings();
-    EXPECT_EQ(ReadText(conf),
-              "# mine\nfuture = 7\nfile-dialog-folder = /songs/new\nother = x y\n");
+    EXPECT_EQ(ReadText(conf), "# mine\nfuture = 7\nfile-dialog-folder = /songs/new\nother = x y\n");
 
     // Damaged: the defaults, one message, and the file kept for the user to mend.
     for (const std::string& bad :
@@ -161,6 +160,14 @@ TEST_F(SettingsFile, PreferencesKeepWhatTheyDoNotKnowAndADamagedFileIsLeftAlone)
         WriteSettings();
         EXPECT_EQ(ReadText(conf), bad);
     }
+    // Unreadable (here a folder under its name): the same, and nothing is written over it.
+    std::filesystem::remove(conf);
+    std::filesystem::create_directory(conf);
+    ReadSettings();
+    EXPECT_EQ(TakeSettingsMessage(), conf + " cannot be read; the defaults are used and the file "
+                                            "is left as it is.");
+    WriteSettings();
+    EXPECT_TRUE(std::filesystem::is_directory(conf));
 }
 
 TEST_F(SettingsFile, AFolderThatCannotBeUsedGivesTheDefaultsAndIsToldOnce) {
