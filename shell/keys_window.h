@@ -17,6 +17,7 @@ class KeysWindow : public DialogEvents {
     // Redraws the note keys for the layout in use, when the window is open: the Program menu
     // may switch layouts while it shows.
     void ShowNoteKeys();
+    bool IsOpen() const { return open_; }
 
   private:
     bool open_ = false;

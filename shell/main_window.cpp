@@ -206,7 +206,11 @@ bool MenuCommand(int id) {
     case CMD_SAVE_SAMPLES: SaveSamplesCommand(); break;
     case CMD_LOAD_SAMPLES: LoadSamplesCommand(); break;
     case CMD_ABOUT: desktop().CreateDialog(DIALOG_ABOUT, &about_box); break;
-    case CMD_KEYS: desktop().CreateDialog(DIALOG_KEYS, &keys_window()); break;
+    case CMD_KEYS:
+        // Asked for again, the one Keys window comes back to the front, freshly drawn.
+        if (keys_window().IsOpen()) desktop().EndDialog(DIALOG_KEYS);
+        desktop().CreateDialog(DIALOG_KEYS, &keys_window());
+        break;
     default: break;
     }
     return false;
