@@ -81,8 +81,9 @@ void LoopbackVoices::Fill(int voice, const uint8_t* samples, int count) {
     voices_.Fill(voice, samples, count);
     if (voice < 0 || voice >= OpenAlVoices::VOICES || count <= 0) return;
     std::vector<uint8_t>& whole = voice_[voice].samples;
-    std::copy(samples, samples + std::min<size_t>(static_cast<size_t>(count), whole.size()),
-              whole.begin());
+    const auto end = samples + std::min<size_t>(static_cast<size_t>(count), whole.size());
+    if (std::equal(samples, end, whole.begin())) return; // the same sound again
+    std::copy(samples, end, whole.begin());
     voice_[voice].loudLength = LoudLength(whole);
 }
 

@@ -512,9 +512,16 @@ void OpenAlVoices::Fill(int voice, const uint8_t* samples, int count) {
     if (voice < 0 || voice >= VOICES || count <= 0) return;
     std::vector<uint8_t>& whole = samples_[voice];
     if (whole.empty()) return;
-    std::copy(samples, samples + std::min<size_t>(static_cast<size_t>(count), whole.size()),
-              whole.begin());
-    if (!silent()) Upload(voice);
+    const auto end = samples + std::min<size_t>(static_cast<size_t>(count), whole.size());
+    // A note played again mostly brings the very sound the buffer holds: stopping the source
+    // then does all a refill would (the next play starts from the top) without the upload.
+    const bool same = std::equal(samples, end, whole.begin());
+    if (!same) std::copy(samples, end, whole.begin());
+    if (silent()) return;
+    if (same)
+        alSourceStop(sources_[voice]);
+    else
+        Upload(voice);
 }
 
 void OpenAlVoices::Play(int voice, bool looping) {
