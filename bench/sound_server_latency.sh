@@ -14,34 +14,17 @@ probe="$build_dir/bench/sound_latency_probe"
     echo "build it first: cmake --build --preset default --target sound_latency_probe" >&2
     exit 1
 }
-for tool in pulseaudio pactl; do
-    command -v "$tool" >/dev/null || {
-        echo "SKIPPED: $tool is not installed (Debian packages pulseaudio and pulseaudio-utils)"
-        exit 77
-    }
-done
-
 # The daemon and its clients keep to a folder of their own; no client starts another daemon.
-work="$(mktemp -d)"
-export XDG_RUNTIME_DIR="$work" HOME="$work" XDG_CONFIG_HOME="$work/config"
-export PULSE_CLIENTCONFIG="$work/client.conf" LC_ALL=C
-unset PULSE_SERVER PULSE_SINK ALSOFT_DRIVERS
-echo "autospawn = no" >"$work/client.conf"
-printf '%s\n' "load-module module-null-sink sink_name=out rate=48000" "set-default-sink out" \
-    "load-module module-native-protocol-unix" >"$work/pa.pa"
+source "$source_dir/bench/private_pulse.sh"
+pulse_need pulseaudio pactl
+pulse_prepare
 probe_pid=""
 cleanup() {
     [ -n "$probe_pid" ] && kill "$probe_pid" 2>/dev/null || true
-    pulseaudio --kill 2>/dev/null || true
-    rm -rf "$work"
+    pulse_stop
 }
 trap cleanup EXIT
-(cd "$work" && pulseaudio --daemonize=yes --exit-idle-time=-1 -n -F pa.pa \
-    --log-target=file:pa.log) >/dev/null 2>&1 || {
-    echo "SKIPPED: the PulseAudio daemon did not start"
-    exit 77
-}
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+pulse_start
 
 # measure LABEL CONF: prints min, median and max of the 40 readings, in ms.
 measure() {

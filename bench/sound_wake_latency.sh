@@ -12,26 +12,16 @@ build_dir="$(realpath "${1:-$source_dir/build/default}")"
 pairs="${2:-10}"
 probe="$build_dir/bench/sound_latency_probe"
 [ -x "$probe" ] || { echo "build it first: cmake --build --preset default" >&2; exit 1; }
-for tool in pulseaudio pactl parec python3; do
-    command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed"; exit 77; }
-done
-work="$(mktemp -d)"
-export XDG_RUNTIME_DIR="$work" HOME="$work" XDG_CONFIG_HOME="$work/config"
-export PULSE_CLIENTCONFIG="$work/client.conf" LC_ALL=C ALSOFT_LOGLEVEL=0
-unset PULSE_SERVER PULSE_SINK ALSOFT_DRIVERS
-echo "autospawn = no" >"$work/client.conf"
-printf '%s\n' "load-module module-null-sink sink_name=out rate=48000" "set-default-sink out" \
-    "load-module module-native-protocol-unix" >"$work/pa.pa"
+source "$source_dir/bench/private_pulse.sh"
+pulse_need pulseaudio pactl parec python3
+pulse_prepare
 rec=""
 cleanup() {
     [ -n "$rec" ] && kill "$rec" 2>/dev/null || true
-    pulseaudio --kill 2>/dev/null || true
-    rm -rf "$work"
+    pulse_stop
 }
 trap cleanup EXIT
-(cd "$work" && pulseaudio --daemonize=yes --exit-idle-time=-1 -n -F pa.pa \
-    --log-target=file:pa.log) >/dev/null 2>&1 || { echo "SKIPPED: no PulseAudio daemon"; exit 77; }
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+pulse_start
 
 echo "What waking the resting device adds to a note, over $pairs pairs (load $(cut -d' ' -f1 /proc/loadavg)):"
 for setting in low:2 normal:4 safe:8; do
