@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QWindow>
 
 namespace qtplatform {
@@ -102,13 +103,23 @@ int VirtualKeyOf(const QKeyEvent& key) {
 // any other window (a file dialog, a message box, an About box) are that window's.
 bool TakesPolledKeys(const QWindow* window) {
     if (!window) return false;
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->windowHandle() != window) continue;
-        const auto* dialog = dynamic_cast<const DialogWindow*>(top);
-        return dialog && !dialog->ended &&
-               (dialog->id() == MAIN_WINDOW || dialog->id() == DIALOG_SOUND_EDITOR);
+    // Which dialog a window belongs to is looked up when the window changes, not on every poll
+    // (the list of top-level widgets is built anew each time it is asked for). The pointers
+    // clear themselves when their objects go, so a new window at an old address is looked up.
+    static QPointer<QWindow> known;
+    static QPointer<DialogWindow> knownDialog;
+    if (known != window || !known) {
+        known = const_cast<QWindow*>(window);
+        knownDialog = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->windowHandle() == window) {
+                knownDialog = dynamic_cast<DialogWindow*>(top);
+                break;
+            }
     }
-    return false;
+    const DialogWindow* dialog = knownDialog.data();
+    return dialog && !dialog->ended &&
+           (dialog->id() == MAIN_WINDOW || dialog->id() == DIALOG_SOUND_EDITOR);
 }
 
 // An open menu, or the menu bar holding the keyboard (its title highlighted after Escape closed
