@@ -128,6 +128,22 @@ bool ReadFailed(const std::string& reason) {
 }
 } // namespace
 
+int ReadUpTo(int fd, size_t limit, std::vector<uint8_t>& out) {
+    out.resize(limit);
+    size_t got = 0;
+    int failure = 0;
+    while (got < limit && failure == 0) {
+        const ssize_t n = read(fd, out.data() + got, limit - got);
+        if (n == 0) break;
+        if (n > 0)
+            got += static_cast<size_t>(n);
+        else if (errno != EINTR)
+            failure = errno;
+    }
+    out.resize(got);
+    return failure;
+}
+
 const std::string& LastReadFailure() {
     return last_read_failure;
 }
@@ -145,19 +161,8 @@ bool ReadFilePrefix(const std::string& path, size_t limit, std::vector<uint8_t>&
         close(fd);
         return ReadFailed("it is not a regular file");
     }
-    out.resize(limit);
-    size_t got = 0;
-    int failure = 0;
-    while (got < limit && failure == 0) {
-        const ssize_t n = read(fd, out.data() + got, limit - got);
-        if (n == 0) break;
-        if (n > 0)
-            got += static_cast<size_t>(n);
-        else if (errno != EINTR)
-            failure = errno;
-    }
+    const int failure = ReadUpTo(fd, limit, out);
     close(fd);
-    out.resize(got);
     return failure == 0 || ReadFailed(std::strerror(failure));
 }
 

@@ -28,6 +28,9 @@ inline int16_t GetI16(const uint8_t* p) {
 // read, or when it is not a regular file (a pipe, a device or a folder is never opened for
 // reading, so a pipe cannot block the caller).
 bool ReadFilePrefix(const std::string& path, size_t limit, std::vector<uint8_t>& out);
+// Reads at most `limit` bytes from an open descriptor into `out` (its size is what was read);
+// 0, or the error that stopped it.
+int ReadUpTo(int fd, size_t limit, std::vector<uint8_t>& out);
 // Why this thread's last ReadFilePrefix failed, as the end of a sentence ("it was not found",
 // "it is a folder", "you have no permission to read it").
 const std::string& LastReadFailure();

@@ -1,5 +1,7 @@
 #include "files/private_folder.h"
 
+#include "files/file_io.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -105,18 +107,8 @@ bool ReadFileIn(int folder, const std::string& name, size_t limit, std::vector<u
     const int fd = openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    out.resize(ok ? limit : 0);
-    size_t got = 0;
-    while (ok && got < limit) {
-        const ssize_t n = read(fd, out.data() + got, limit - got);
-        if (n == 0) break;
-        if (n > 0)
-            got += static_cast<size_t>(n);
-        else
-            ok = errno == EINTR;
-    }
+    const bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadUpTo(fd, limit, out) == 0;
     close(fd);
-    out.resize(got);
+    if (!ok) out.clear();
     return ok;
 }

@@ -85,12 +85,16 @@ std::string PairName(const std::string& id, uint64_t n, const char* extension) {
 std::string LockName(const std::string& id) {
     return kPrefix + id + ".lock";
 }
+// The name a lock has while its editor takes it.
+std::string TakingLockName(const std::string& lockName) {
+    return "." + lockName + ".new";
+}
 
 // Takes this editor's lock: made under a temporary name, locked, then moved into place, so that
 // no other editor ever finds it unlocked while this one runs.
 bool TakeOwnLock(int dir, std::string& why) {
     if (own.lock >= 0) return true;
-    const std::string temporary = "." + LockName(own.id) + ".new";
+    const std::string temporary = TakingLockName(LockName(own.id));
     unlinkat(dir, temporary.c_str(), 0);
     const int fd =
         openat(dir, temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -183,7 +187,7 @@ bool OwnerIsGone(int dir, Orphan& orphan) {
     int fd = openat(dir, orphan.lockName.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     // An editor taking its lock holds it under the temporary name first.
     if (fd < 0 && errno == ENOENT)
-        fd = openat(dir, ("." + orphan.lockName + ".new").c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+        fd = openat(dir, TakingLockName(orphan.lockName).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT || errno == ELOOP;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);

@@ -90,9 +90,6 @@ int64_t WriteGroups(uint8_t* out, const uint64_t* bits, uint64_t at, int64_t run
     return k;
 }
 
-} // namespace
-
-namespace {
 // The jump over `draws` draws: x * multiplier + increment.
 void Jump(uint64_t draws, uint32_t& multiplier, uint32_t& increment) {
     multiplier = 1, increment = 0;
@@ -106,13 +103,8 @@ void Jump(uint64_t draws, uint32_t& multiplier, uint32_t& increment) {
         stepMultiplier *= stepMultiplier;
     }
 }
-} // namespace
 
-uint32_t NoiseAdvance(uint32_t state, uint64_t draws) {
-    uint32_t multiplier, increment;
-    Jump(draws, multiplier, increment);
-    return state * multiplier + increment;
-}
+} // namespace
 
 NoiseCursor::NoiseCursor(uint32_t start)
     : state(start), position(CyclePosition(start & kLowMask)) {}

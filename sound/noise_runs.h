@@ -12,9 +12,6 @@
 constexpr uint32_t NOISE_MULTIPLIER = 214013u;
 constexpr uint32_t NOISE_INCREMENT = 2531011u;
 
-// The generator's state after `draws` draws from `state`.
-uint32_t NoiseAdvance(uint32_t state, uint64_t draws);
-
 // The generator with its place in the cycle of its low 17 bits, found once, so that stretches of
 // draws are read from the cycle's table.
 struct NoiseCursor {
