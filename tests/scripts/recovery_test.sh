@@ -183,7 +183,10 @@ xdotool key Escape Escape Escape
 sleep 0.3
 xdotool key Return
 sleep 0.3
-still "$win" && fail "ENTER did not play once the menu bar let go"
+# A loaded machine may take a moment to show the first rows moving.
+played=""
+for _ in 1 2 3 4; do still "$win" || { played=yes; break; }; done
+[ -n "$played" ] || fail "ENTER did not play once the menu bar let go"
 xdotool key Return
 echo "ok: keys that go to a menu never reach the song"
 
