@@ -3,6 +3,7 @@
 # virtual display over the same window of time. Not a test: a figure for the notes.
 #   bench/idle_cpu.sh [--sound-server] [EDITOR] [SECONDS]
 # EDITOR defaults to build/default/app/tavomix; SECONDS (default 10) is each measuring window.
+# The editor opens examples/melody.son, which ENTER plays (looping) for the playing figure.
 # The peer is Debian's milkytracker (installed when missing), started with SDL's dummy audio.
 # With --sound-server both play to a private PulseAudio daemon with a null sink instead, one
 # after the other, and the daemon's own CPU share is measured beside each. The daemon suspends a
@@ -16,6 +17,7 @@ if [ "${1:-}" = --sound-server ]; then
 fi
 editor="$(realpath "${1:-$here/build/default/app/tavomix}")"
 seconds="${2:-10}"
+song="$here/examples/melody.son"
 
 if [ "${3:-}" != inside ]; then
     for tool in xvfb-run xdotool; do
@@ -64,7 +66,7 @@ if [ -n "${TAVOMIX_BENCH_SOUND_SERVER:-}" ]; then
     for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
     server_pid="$(pgrep -n -x pulseaudio)"
 
-    "$editor" >/dev/null 2>&1 &
+    "$editor" "$song" >/dev/null 2>&1 &
     pids+=($!); editor_pid=$!
     sleep 9 # started, its idle device rested, and the sink suspended
     read -r editor_idle server_editor_idle <<<"$(measure "$editor_pid" "$server_pid")"
@@ -91,14 +93,14 @@ if [ -n "${TAVOMIX_BENCH_SOUND_SERVER:-}" ]; then
     exit 0
 fi
 
-"$editor" >/dev/null 2>&1 &
+"$editor" "$song" >/dev/null 2>&1 &
 pids+=($!); editor_pid=$!
 SDL_AUDIODRIVER=dummy milkytracker >/dev/null 2>&1 &
 pids+=($!); peer_pid=$!
 sleep 4 # both started and settled
 read -r editor_idle peer_idle <<<"$(measure "$editor_pid" "$peer_pid")"
 
-# Playing: ENTER starts song play in the editor (an empty song plays silently, looping).
+# Playing: ENTER starts song play in the editor (the song loops).
 win="$(xdotool search --onlyvisible --name 'Music Editor' | head -1)"
 xdotool windowfocus --sync "$win"
 sleep 0.5

@@ -5,8 +5,8 @@
 // install the recording fake (platform/fake_platform.h). The logic never includes a toolkit
 // header.
 //
-// Threads: every call is made on the UI thread, except the timer calls, which may come from
-// either thread.
+// Threads: every call is made on the UI thread, except the timer calls and WakeSoon, which may
+// come from any thread.
 #pragma once
 
 #include <cstdint>
@@ -141,6 +141,9 @@ class Desktop {
     // negative number when only an event can give it work. Between passes the loop sleeps, and
     // any key or window event wakes it at once (and a MIDI message, through the backend's wake).
     virtual int RunEventLoop(std::function<int()> pass) = 0;
+    // A pass runs soon, also when the loop sleeps: what another thread calls when it has left
+    // work for the pass (the tick's count-down image). Any thread.
+    virtual void WakeSoon() = 0;
     virtual void Quit(int code) = 0;
     // True while the key with this virtual-key code is down (or went down since the last poll).
     // Only presses made while the main window or the sound editor has the focus count: a key

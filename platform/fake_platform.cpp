@@ -166,6 +166,11 @@ int FakePlatform::RunEventLoop(std::function<int()> pass) {
     return quitCode < 0 ? 0 : quitCode;
 }
 
+void FakePlatform::WakeSoon() {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    ++wakes;
+}
+
 void FakePlatform::Quit(int code) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     quitCode = code;

@@ -82,6 +82,7 @@ class FakePlatform : public Desktop, public Voices {
     bool ShowProgress(const std::string& title, const std::string& text, int percent) override;
     void EndProgress() override;
     int RunEventLoop(std::function<int()> pass) override;
+    void WakeSoon() override;
     void Quit(int code) override;
     bool IsKeyDown(int virtualKey) override;
     void DropKeyPresses() override;
@@ -123,6 +124,7 @@ class FakePlatform : public Desktop, public Voices {
     // Keys reported down by IsKeyDown, by virtual-key code.
     std::map<int, bool> keysDown;
     int keyPressDrops = 0; // DropKeyPresses calls
+    int wakes = 0;         // WakeSoon calls
     // Runs while a message box, file dialog or progress window is open, with
     // KeysBelongToDialog true: a test types into the dialog and runs main-loop passes here.
     std::function<void()> whileDialogOpen;

@@ -32,12 +32,13 @@ constexpr int kBusy = 1;            // the next pass in a millisecond
 constexpr int kNoWork = -1;         // the next pass when something happens
 
 // How soon the main loop needs another pass: every millisecond while a key is down (its
-// repeat, its release), while playing or counting down (the tick's requests, real-time
-// recording; the count-down runs only while playing) and during the warm-up; otherwise at the
-// autosave's deadline or the next look at the sound output, or when an event comes (a key,
-// MIDI, a click), whichever is first.
+// repeat, its release), while a count-down image waits and during the warm-up; otherwise at the
+// autosave's deadline or the next look at the sound output, or when an event comes (a key, MIDI,
+// a click, the tick posting a count-down image), whichever is first. Playing alone needs no
+// pass: the tick plays the rows on its own thread, the window timer shows them, and a note typed
+// meanwhile wakes the loop with its key event, so it is recorded on the row it is today.
 int NextPassIn(int64_t now) {
-    if (play.playing.load(kRelaxed) || play.countdown_image.load(kRelaxed) != 0 ||
+    if (play.countdown_image.load(kRelaxed) != 0 ||
         play.warmup_ticks.load(kRelaxed) < WARMUP_TICKS || KeysDown())
         return kBusy;
     // The nearest of the deadlines: the autosave's, and the next look at the sound output.

@@ -51,6 +51,7 @@ bool RunMetronome() {
         if (left > 0) {
             const int shown = left > 6 ? 6 : left;
             play.countdown_image.store(COUNTDOWN_BITMAP_BASE - shown, kRelaxed);
+            desktop().WakeSoon(); // the UI loop sleeps while nothing happens, also during play
             play.countdown_left.store(left - 1, kRelaxed);
             if (left - 1 != 0) return false;
         }

@@ -514,6 +514,9 @@ void QtDesktop::SetControlText(int dialog, int id, const std::string& text) {
         return;
     }
     if (auto* label = qobject_cast<QLabel*>(w)) {
+        // The pattern view is set five times a second while playing: the same text lays out
+        // nothing again.
+        if (label->text() == value) return;
         label->setText(value);
         qtplatform::FitText(label);
     } else if (auto* combo = qobject_cast<QComboBox*>(w)) {

@@ -33,9 +33,8 @@ class QtDesktop : public Desktop {
     QtDesktop(const QtDesktop&) = delete;
     QtDesktop& operator=(const QtDesktop&) = delete;
 
-    // A pass runs soon, also when the loop sleeps: what another thread calls when it has left
-    // work for the pass (a MIDI message). Any thread.
-    void WakeSoon();
+    // Also the MIDI input's wake, when a message is queued.
+    void WakeSoon() override;
 
     // ---- for tests (UI thread)
     // The top-level window of the newest open dialog `dialog`, or null.

@@ -102,11 +102,11 @@ void RtMidiInput::Inject(uint8_t status, uint8_t data1, uint8_t data2) {
 }
 
 void RtMidiInput::TakeMessages(const std::function<void(uint8_t, uint8_t, uint8_t)>& take) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (queue_.empty()) return; // the usual case: nothing built, nothing freed
     std::deque<std::array<uint8_t, 3>> messages;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        messages.swap(queue_);
-    }
+    messages.swap(queue_);
+    lock.unlock();
     for (const auto& m : messages) take(m[0], m[1], m[2]);
 }
 

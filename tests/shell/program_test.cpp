@@ -195,8 +195,8 @@ TEST_F(Program, MainLoopPassesPollOnlyAfterTheWarmUp) {
 }
 
 // The loop sleeps when a pass has nothing to do: a pass asks for the next one in a millisecond
-// only while a key is down, the song plays or the warm-up runs, and otherwise at the autosave's
-// deadline or never (an event wakes it).
+// only while a key is down or the warm-up runs, and otherwise at the autosave's deadline or
+// never (an event wakes it), also while a song plays: the tick wakes it for a count-down image.
 TEST_F(Program, APassAsksForAnotherOnlyWhileItHasWork) {
     RunProgram("");
     EXPECT_EQ(MainLoopPass(), 1) << "the warm-up is still running";
@@ -208,10 +208,28 @@ TEST_F(Program, APassAsksForAnotherOnlyWhileItHasWork) {
     fake.keysDown.clear();
     MainLoopPass(); // the release
     EXPECT_LT(MainLoopPass(), 0);
+    play.metronome_enabled = 1;
     StartSongPlay();
-    EXPECT_EQ(MainLoopPass(), 1);
+    EXPECT_LT(MainLoopPass(), 0) << "playing alone needs no pass";
+    fake.control(MAIN_WINDOW, COUNTDOWN_BUTTON).image = 0;
+    SequencerTick(); // the first click of the count-down
+    EXPECT_EQ(fake.wakes, 1) << "the count-down image wakes the loop";
+    MainLoopPass();
+    EXPECT_NE(fake.image(COUNTDOWN_BUTTON), 0) << "shown by the pass it woke";
     StopPlay();
+    play.metronome_enabled = 0;
     EXPECT_LT(MainLoopPass(), 0);
+    // Recording while the loop sleeps: the key's event brings the pass that writes the note on
+    // the row the tick plays next.
+    StartPatternPlay();
+    SequencerTick();
+    ASSERT_EQ(play.current_row, 1);
+    fake.keysDown['T'] = true;
+    EXPECT_EQ(MainLoopPass(), 1) << "a held key is polled every millisecond";
+    EXPECT_FALSE(IsEmptyCell(GetCell(TrackAt(0, 0), 1)));
+    fake.keysDown.clear();
+    MainLoopPass();
+    StopPlay();
     // An unsaved change: the next pass is due when its copy is.
     SetCell(1, 0, {0, 1});
     MarkSongModified();
