@@ -275,7 +275,11 @@ void QtDesktop::WakeSoon() {
 }
 
 void QtDesktop::Wake() {
-    if (passTimer_ && !passTimer_->isActive()) passTimer_->start();
+    if (!passTimer_ || passTimer_->isActive()) return;
+    // The first pass runs as soon as the event that woke the loop is handled, not a timer's
+    // millisecond later: a key typed while a song plays is heard and recorded at once.
+    passTimer_->start();
+    QTimer::singleShot(0, keys_.get(), [this] { Pass(); });
 }
 
 // ---- periodic timer
