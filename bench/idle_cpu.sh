@@ -5,8 +5,9 @@
 # EDITOR defaults to build/default/app/tavomix; SECONDS (default 10) is each measuring window.
 # The editor opens examples/melody.son, which ENTER plays (looping) for the playing figure.
 # The peer is Debian's milkytracker (installed when missing), started with SDL's dummy audio.
-# With --sound-server both play to a private PulseAudio daemon with a null sink instead, one
-# after the other, and the daemon's own CPU share is measured beside each. The daemon suspends a
+# With --sound-server the editor and the peers (milkytracker, and klystrack when installed)
+# play to a private PulseAudio daemon with a null sink instead, one after the other, idle and
+# playing, and the daemon's own CPU share is measured beside each. The daemon suspends a
 # sink whose streams are all paused after 5 s, as desktop sound servers do (PulseAudio's
 # module-suspend-on-idle): each idle window starts 9 s after its program.
 set -euo pipefail
@@ -66,30 +67,48 @@ if [ -n "${TAVOMIX_BENCH_SOUND_SERVER:-}" ]; then
     for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
     server_pid="$(pgrep -n -x pulseaudio)"
 
-    "$editor" "$song" >/dev/null 2>&1 &
-    pids+=($!); editor_pid=$!
-    sleep 9 # started, its idle device rested, and the sink suspended
-    read -r editor_idle server_editor_idle <<<"$(measure "$editor_pid" "$server_pid")"
-    win="$(xdotool search --onlyvisible --name 'Music Editor' | head -1)"
-    xdotool windowfocus --sync "$win"
-    sleep 0.5
-    xdotool key Return
-    sleep 1
-    read -r editor_playing server_editor_playing <<<"$(measure "$editor_pid" "$server_pid")"
-    kill -9 "$editor_pid"
-    sleep 3
-    read -r server_alone <<<"$(measure "$server_pid")"
-
-    SDL_AUDIODRIVER=pulseaudio milkytracker >/dev/null 2>&1 &
-    pids+=($!); peer_pid=$!
-    sleep 9
-    read -r peer_idle server_peer_idle <<<"$(measure "$peer_pid" "$server_pid")"
-
+    # run NAME COMMAND... : starts a program, measures it and the daemon idle, starts its
+    # playing with play_NAME, measures again, and ends it.
+    run() {
+        local name="$1"; shift
+        "$@" >/dev/null 2>&1 &
+        pids+=($!); local pid=$!
+        sleep 9 # started, an idle device rested, and the sink suspended
+        read -r idle server_idle <<<"$(measure "$pid" "$server_pid")"
+        "play_$name" "$pid"
+        sleep 1
+        read -r playing server_playing <<<"$(measure "$pid" "$server_pid")"
+        kill -9 "$pid"
+        wait "$pid" 2>/dev/null || true
+        printf '  %-12s idle %6s + server %5s   playing %6s + server %5s\n' "$name" \
+            "$idle" "$server_idle" "$playing" "$server_playing"
+        sleep 3
+    }
+    play_editor() { # ENTER plays the song, looping
+        local win
+        win="$(xdotool search --all --pid "$1" --onlyvisible --name 'Music Editor' | head -1)"
+        xdotool windowfocus --sync "$win"
+        sleep 0.5
+        xdotool key Return
+    }
+    play_milkytracker() { # ENTER plays its (empty) song
+        local win
+        win="$(xdotool search --all --pid "$1" --onlyvisible --name '' | head -1)"
+        xdotool windowfocus --sync "$win" key Return
+    }
+    play_klystrack() { # a click on its PLAY button plays its (empty) song
+        local win
+        win="$(xdotool search --all --pid "$1" --onlyvisible --name '' | head -1)"
+        xdotool mousemove --window "$win" 582 86 click 1
+    }
     echo "over ${seconds} s, % of one core, on a private PulseAudio server with a null sink:"
-    echo "  editor idle     ${editor_idle}  + server ${server_editor_idle}"
-    echo "  editor playing  ${editor_playing}  + server ${server_editor_playing}"
-    echo "  peer idle       ${peer_idle}  + server ${server_peer_idle}"
-    echo "  server alone    ${server_alone}"
+    run editor "$editor" "$song"
+    run milkytracker env SDL_AUDIODRIVER=pulseaudio milkytracker
+    if command -v klystrack >/dev/null; then
+        run klystrack env SDL_AUDIODRIVER=pulseaudio SDL_RENDER_DRIVER=software klystrack
+    fi
+    read -r server_alone <<<"$(measure "$server_pid")"
+    echo "  server alone ${server_alone}"
     exit 0
 fi
 

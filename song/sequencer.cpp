@@ -51,7 +51,9 @@ bool RunMetronome() {
         if (left > 0) {
             const int shown = left > 6 ? 6 : left;
             play.countdown_image.store(COUNTDOWN_BITMAP_BASE - shown, kRelaxed);
-            desktop().WakeSoon(); // the UI loop sleeps while nothing happens, also during play
+            // The UI loop sleeps while nothing happens, also during play. (An export plays
+            // without a metronome and without a desktop.)
+            if (Desktop* d = InstalledDesktop()) d->WakeSoon();
             play.countdown_left.store(left - 1, kRelaxed);
             if (left - 1 != 0) return false;
         }
