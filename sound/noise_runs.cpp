@@ -4,6 +4,10 @@
 #include <memory>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr int kCycleBits = 17;
@@ -90,6 +94,42 @@ int64_t WriteGroups(uint8_t* out, const uint64_t* bits, uint64_t at, int64_t run
     return k;
 }
 
+#if defined(__SSE2__)
+// Runs of one sample, one bit each, in 16-byte stores: each byte of bits is copied to the 8 lanes
+// of its samples, and lane i of the 8 keeps bit i. Writes 64 samples at a time, then 16, the
+// last 16 reaching up to 15 samples past the runs; returns `runs`.
+int64_t WriteSingles(uint8_t* out, const uint64_t* bits, uint64_t at, int64_t runs,
+                     uint64_t evenWord, uint64_t flip) {
+    const __m128i lane = _mm_set1_epi64x(static_cast<int64_t>(0x8040201008040201ull));
+    const __m128i even = _mm_set1_epi64x(static_cast<int64_t>(evenWord));
+    const __m128i flips = _mm_set1_epi64x(static_cast<int64_t>(flip));
+    // 16 samples from two bytes of bits, each byte repeated 8 times.
+    const auto put = [&](uint8_t* to, __m128i spread) {
+        const __m128i set = _mm_cmpeq_epi8(_mm_and_si128(spread, lane), lane);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                         _mm_xor_si128(even, _mm_and_si128(set, flips)));
+    };
+    int64_t k = 0;
+    for (; k + 64 <= runs; k += 64, at += 64, out += 64) {
+        const __m128i word = _mm_set_epi64x(0, static_cast<int64_t>(BitsAt(bits, at)));
+        const __m128i twice = _mm_unpacklo_epi8(word, word);
+        const __m128i low = _mm_unpacklo_epi16(twice, twice);
+        const __m128i high = _mm_unpackhi_epi16(twice, twice);
+        put(out, _mm_unpacklo_epi32(low, low));
+        put(out + 16, _mm_unpackhi_epi32(low, low));
+        put(out + 32, _mm_unpacklo_epi32(high, high));
+        put(out + 48, _mm_unpackhi_epi32(high, high));
+    }
+    for (; k < runs; k += 16, at += 16, out += 16) {
+        const __m128i word = _mm_cvtsi32_si128(static_cast<int>(BitsAt(bits, at) & 0xFFFF));
+        const __m128i twice = _mm_unpacklo_epi8(word, word);
+        const __m128i low = _mm_unpacklo_epi16(twice, twice);
+        put(out, _mm_unpacklo_epi32(low, low));
+    }
+    return runs;
+}
+#endif
+
 // The jump over `draws` draws: x * multiplier + increment.
 void Jump(uint64_t draws, uint32_t& multiplier, uint32_t& increment) {
     multiplier = 1, increment = 0;
@@ -124,7 +164,11 @@ bool NoiseCursor::WriteRuns(uint8_t* out, int64_t runs, int32_t hold, uint8_t od
     const uint64_t evenWord = kEveryByte * even, flip = kEveryByte * (odd ^ even);
     int64_t k = 0;
     switch (hold) {
+#if defined(__SSE2__)
+    case 1: k = WriteSingles(out, bits, at, runs, evenWord, flip); break;
+#else
     case 1: k = WriteGroups<1>(out, bits, at, runs, evenWord, flip); break;
+#endif
     case 2: k = WriteGroups<2>(out, bits, at, runs, evenWord, flip); break;
     case 3: k = WriteGroups<3>(out, bits, at, runs, evenWord, flip); break;
     case 4: k = WriteGroups<4>(out, bits, at, runs, evenWord, flip); break;
