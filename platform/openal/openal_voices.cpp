@@ -1,8 +1,11 @@
 #include "platform/openal/openal_voices.h"
 
+#include "platform/jack_server.h"
+
 #include <AL/al.h>
 #include <AL/alc.h>
 #include <AL/alext.h>
+#include <AL/efx.h>
 #include <cstdarg>
 
 #include <alsa/error.h>
@@ -39,8 +42,51 @@ void Quieten() {
 // Set once the process asked for an output device: from then on OpenAL may start its backends.
 std::atomic<bool> output_wanted{false};
 
-// Context attributes for every device: no output limiter.
-constexpr ALCint kNoLimiter[] = {ALC_OUTPUT_LIMITER_SOFT, ALC_FALSE, 0};
+// Set when the program itself chose OpenAL's backends through ALSOFT_DRIVERS.
+std::atomic<bool> own_backend_choice{false};
+
+// True when the user chose OpenAL's backends: ALSOFT_DRIVERS, or a "drivers" line in one of
+// OpenAL's configuration files (system-wide, the user's, or the one ALSOFT_CONF names).
+bool UserChoseBackends() {
+    if (std::getenv("ALSOFT_DRIVERS") && !own_backend_choice) return true;
+    std::vector<std::string> files = {"/etc/openal/alsoft.conf"};
+    const char* dirs = std::getenv("XDG_CONFIG_DIRS");
+    std::istringstream systemDirs(dirs && *dirs ? dirs : "/etc/xdg");
+    for (std::string dir; std::getline(systemDirs, dir, ':');)
+        if (!dir.empty()) files.push_back(dir + "/alsoft.conf");
+    const char* home = std::getenv("HOME");
+    if (home && *home) files.push_back(std::string(home) + "/.alsoftrc");
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
+        files.push_back(std::string(config) + "/alsoft.conf");
+    else if (home && *home)
+        files.push_back(std::string(home) + "/.config/alsoft.conf");
+    if (const char* own = std::getenv("ALSOFT_CONF"); own && *own) files.push_back(own);
+    for (const std::string& file : files) {
+        std::ifstream in(file);
+        for (std::string line; std::getline(in, line);) {
+            const size_t word = line.find_first_not_of(" \t");
+            if (word != std::string::npos && line.compare(word, 7, "drivers") == 0) return true;
+        }
+    }
+    return false;
+}
+
+// OpenAL Soft starts each of its backends at its first use. Its JACK backend asks the JACK
+// library to join a server even when none runs, which starts that library's metadata database
+// and pages in about 1.5 MB of its code for nothing: a JACK server that was not running then
+// is never used (see AnOutputMayBeThere). So while no JACK server runs, OpenAL leaves JACK
+// out, unless the user chose the backends.
+void LeaveOutJackUnlessRunning() {
+    if (own_backend_choice || JackServerMayRun() || UserChoseBackends()) return;
+    own_backend_choice = true;
+    setenv("ALSOFT_DRIVERS", "-jack,", 1);
+}
+
+// Context attributes for the output device: no output limiter, and no auxiliary effect sends,
+// which the voices never use: OpenAL sets aside room for each send in every one of the 256
+// voices it allocates with the context (about 0.75 MB for its default two sends).
+constexpr ALCint kContextAttributes[] = {ALC_OUTPUT_LIMITER_SOFT, ALC_FALSE,
+                                         ALC_MAX_AUXILIARY_SENDS, 0, 0};
 
 // The shipped alsoft.conf: in the build tree beside the executable; installed, the executable
 // is in bin/ and the file in share/tavomix/ beside it. "" when neither is there.
@@ -108,7 +154,7 @@ std::string UseShippedConfiguration(int periods) {
 // a server speaking its protocol) or a sound card. A choice of backends of the user's own
 // (ALSOFT_DRIVERS) is taken as it is.
 bool AnOutputMayBeThere() {
-    if (std::getenv("ALSOFT_DRIVERS")) return true;
+    if (std::getenv("ALSOFT_DRIVERS") && !own_backend_choice) return true;
     if (const char* server = std::getenv("PULSE_SERVER"); server && *server) return true;
     std::vector<std::string> places = {"/run/pulse/native", "/var/run/pulse/native"};
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
@@ -214,7 +260,8 @@ struct OpenAlVoices::DeviceThread {
                 started = started || mayBe;
                 if (!mayBe) configCopy = copy; // still to be read
                 lock.unlock();
-                ALCcontext* context = opened ? alcCreateContext(opened, kNoLimiter) : nullptr;
+                ALCcontext* context =
+                    opened ? alcCreateContext(opened, kContextAttributes) : nullptr;
                 if (opened && !context) {
                     alcCloseDevice(opened);
                     opened = nullptr;
@@ -267,6 +314,7 @@ void OpenAlVoices::OpenOutput(int periods) {
     if (thread_ || loopback_) return;
     Quieten();
     output_wanted = true;
+    LeaveOutJackUnlessRunning();
     thread_ = std::make_shared<DeviceThread>();
     thread_->configCopy = UseShippedConfiguration(periods);
     thread_->wantOpen = true;

@@ -1,9 +1,10 @@
 #include "platform/rtmidi/rtmidi_input.h"
 
+#include "platform/jack_server.h"
+
 #include <RtMidi.h>
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,22 +30,6 @@ bool AlsaKernelPort(const std::string& name) {
         std::sscanf(name.c_str() + space + 1, "%d:%d", &client, &port) != 2)
         return false;
     return client >= 0 && client < 128;
-}
-
-// True when a JACK server may be running: its socket is there (JACK 2 keeps it in /dev/shm,
-// JACK 1 a folder), or PipeWire's, whose JACK library may answer. Looking costs a few
-// microseconds; a client that tries to join a server that is not there costs about half a
-// millisecond of CPU and several of waiting, which the once-a-second look should not pay.
-bool JackServerMayRun() {
-    const char* named = std::getenv("JACK_DEFAULT_SERVER");
-    const std::string server = named && *named ? named : "default";
-    const std::string uid = std::to_string(getuid());
-    struct stat info {};
-    if (stat(("/dev/shm/jack_" + server + "_" + uid + "_0").c_str(), &info) == 0 ||
-        stat(("/dev/shm/jack-" + uid + "/" + server).c_str(), &info) == 0)
-        return true;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    return runtime && stat((std::string(runtime) + "/pipewire-0").c_str(), &info) == 0;
 }
 
 // An RtMidiIn that delivers short messages to `input`, or null when the system refuses.
@@ -146,6 +131,8 @@ void RtMidiInput::JackShutDown(void* self) {
 }
 
 void RtMidiInput::OpenJack() {
+    // Trying to join a server that is not there costs about half a millisecond of CPU and
+    // several of waiting, which the once-a-second look should not pay.
     if (jack_ || !JackServerMayRun()) return;
     // Never starts a server; finds the one JACK_DEFAULT_SERVER names, or the default one.
     jack_status_t status{};
