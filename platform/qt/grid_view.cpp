@@ -51,6 +51,15 @@ QString GridView::CellText(int line, int column) const {
     return ToQString(cells_[size_t(line * columns + column)].text);
 }
 
+QRect GridView::CellRect(int line, int column) const {
+    int x = 0;
+    for (int c = 0; c < column && c < int(columns_.size()); ++c)
+        x += ColumnWidth(columns_[size_t(c)]);
+    const int width =
+        column >= 0 && column < int(columns_.size()) ? ColumnWidth(columns_[size_t(column)]) : 0;
+    return QRect(x, line * LineHeight(), width, LineHeight());
+}
+
 void GridView::SetContent(const GridColumn* columns, int columnCount, const GridCell* cells,
                           int lineCount) {
     columnCount = columns ? std::max(columnCount, 0) : 0;

@@ -23,8 +23,9 @@ class GridView : public QWidget {
     // Whole lines that fit in the widget's height.
     int LinesThatFit() const;
     int LineHeight() const;
-    // The text of a cell as shown, or "" outside the content (for tests).
+    // The text of a cell as shown, or "" outside the content; where a cell is (for tests).
     QString CellText(int line, int column) const;
+    QRect CellRect(int line, int column) const;
 
     std::function<void(int line, int column)> onClick;
     std::function<void(int steps)> onWheel;
