@@ -500,8 +500,10 @@ void MainWindow::OnTimer() {
     }
     DrawMeters();
     // Also what changes without a redraw of the pattern view (a mute, an instrument's name):
-    // nothing is drawn when nothing changed.
+    // nothing is drawn when nothing changed. Its place is noted as it moves, so that it is kept
+    // also when the program does not end by its Quit.
     pattern_window().Refresh();
+    pattern_window().KeepPlace();
 }
 
 void MainWindow::OnClose() {

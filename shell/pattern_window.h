@@ -40,7 +40,8 @@ class PatternWindow : public DialogEvents {
     // cells, the mutes, the current instrument, the size. Nothing when nothing did, or when the
     // window is closed; what it compares costs a few microseconds.
     void Refresh();
-    // Keeps the window's place in the preferences (when it is open).
+    // Keeps the window's place in the preferences (when it is open); an unchanged place changes
+    // nothing.
     void KeepPlace();
     // A new main window has no pattern window yet.
     void Forget();

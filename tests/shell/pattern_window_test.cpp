@@ -136,8 +136,10 @@ TEST_F(PatternWindowTest, ItsPlaceAndOpenStateAreKeptAndBadPlacesBroughtOntoTheS
     TogglePatternWindow();
     EXPECT_EQ(fake.windowRects[DIALOG_PATTERN], (WindowRect{912, 200, 420, 560}));
 
-    // Moved, then kept at the quit with the window open.
+    // Moved: noted by the window timer, and kept at the quit with the window open.
     fake.windowRects[DIALOG_PATTERN] = {40, 60, 500, 700};
+    main_window().OnTimer();
+    EXPECT_EQ(Preference(PATTERN_PLACE_KEY), "40,60,500,700");
     Click(CMD_QUIT);
     WriteSettings();
     ReadSettings();
