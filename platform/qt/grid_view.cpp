@@ -9,7 +9,9 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
 #include <QWheelEvent>
 
@@ -66,18 +68,28 @@ void GridView::SetContent(const GridColumn* columns, int columnCount, const Grid
     lineCount = cells && columnCount > 0 ? std::max(lineCount, 0) : 0;
     const size_t count = size_t(columnCount) * size_t(lineCount);
     if (lineCount == lines_ &&
-        std::equal(columns, columns + columnCount, columns_.begin(), columns_.end()) &&
-        std::equal(cells, cells + count, cells_.begin(), cells_.end()))
+        std::equal(columns, columns + columnCount, columns_.begin(), columns_.end())) {
+        // Only the cells that changed are painted again (while a song plays, the row that was
+        // playing and the one that plays now): drawing the text is what costs.
+        QRegion changed;
+        for (size_t i = 0; i < count; ++i)
+            if (!(cells[i] == cells_[i])) {
+                changed += CellRect(int(i) / columnCount, int(i) % columnCount);
+                cells_[i] = cells[i];
+            }
+        if (!changed.isEmpty()) update(changed);
         return;
+    }
     columns_.assign(columns, columns + columnCount);
     cells_.assign(cells, cells + count);
     lines_ = lineCount;
     update();
 }
 
-void GridView::paintEvent(QPaintEvent*) {
+void GridView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.fillRect(rect(), ToColor(kEmpty));
+    const QRect dirty = event->rect();
+    painter.fillRect(dirty, ToColor(kEmpty));
     const int lineHeight = LineHeight();
     const int columns = int(columns_.size());
     int x = 0;
@@ -91,7 +103,8 @@ void GridView::paintEvent(QPaintEvent*) {
         for (int line = 0; line < lines_; ++line) {
             const GridCell& cell = cells_[size_t(line * columns + c)];
             const QRect box(x, line * lineHeight, width, lineHeight);
-            if (!box.intersects(rect())) break;
+            if (box.top() > dirty.bottom()) break;
+            if (!event->region().intersects(box)) continue;
             painter.fillRect(box, ToColor(cell.paper));
             if (cell.text.empty()) continue;
             painter.setPen(ToColor(cell.ink));
