@@ -13,6 +13,7 @@ class PatternWindowTest : public ShellFixture {
   protected:
     void SetUp() override {
         ShellFixture::SetUp();
+        ReadSettings();        // this test's own (empty) preferences
         grid().gridLines = 17; // the heading and 16 rows
         // Position 1 names tracks 5..8; a note in each of their rows 40.
         song.song_size = 2;
