@@ -1,6 +1,7 @@
 // The desktop seam: what the logic asks of the windowing system. Dialogs built from their
 // templates, controls addressed by dialog and resource id, message boxes, file dialogs and the
-// progress window, the main loop's passes, key state and the periodic tick timer. (MIDI input
+// progress window, text grids in resizable windows and the windows' places, the main loop's
+// passes, key state and the periodic tick timer. (MIDI input
 // is a seam of its own, platform/midi_input.h.) The real backend is Qt 6 (platform/qt/); tests
 // install the recording fake (platform/fake_platform.h). The logic never includes a toolkit
 // header.
@@ -56,10 +57,40 @@ class DialogEvents {
     // One short MIDI message from the MIDI input, handed over by the main loop (main window
     // only).
     virtual void OnMidi(uint8_t /*status*/, uint8_t /*data1*/, uint8_t /*data2*/) {}
+    // A text grid (Desktop::PaintGrid): a click on the cell at `line` (0 the top line, as
+    // painted) and `column` (-1 right of the last column); a mouse wheel turned by `steps`
+    // notches (positive: towards the user, the way to later lines); its size changed, and
+    // `lines` whole lines fit now.
+    virtual void OnGridClick(int /*id*/, int /*line*/, int /*column*/) {}
+    virtual void OnGridWheel(int /*id*/, int /*steps*/) {}
+    virtual void OnGridResize(int /*id*/, int /*lines*/) {}
 };
 
 // An RGB colour, 0xRRGGBB.
 using Rgb = uint32_t;
+
+// A column of a text grid: its width in average character widths of the dialog font, and where
+// its texts stand in it.
+enum class GridAlign : uint8_t { Left, Centre, Right };
+struct GridColumn {
+    int chars = 0;
+    GridAlign align = GridAlign::Left;
+    bool operator==(const GridColumn&) const = default;
+};
+// One cell of a text grid: its text (UTF-8), text colour and background.
+struct GridCell {
+    std::string text;
+    Rgb ink = 0x000000;
+    Rgb paper = 0xFFFFFF;
+    bool operator==(const GridCell&) const = default;
+};
+
+// A window's inside (without the frame the window manager adds) in logical pixels of the
+// desktop.
+struct WindowRect {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool operator==(const WindowRect&) const = default;
+};
 
 class Desktop {
   public:
@@ -113,6 +144,24 @@ class Desktop {
     // pixel of its inside, until they are painted again.
     virtual void PaintPixels(int /*dialog*/, int /*id*/, int /*width*/, int /*height*/,
                              const Rgb* /*pixels*/) {}
+    // A grid control (resources/dialog_template.h): shows `lineCount` lines of `columnCount`
+    // cells (row by row, top first), one line a font height (plus a little leading) in the
+    // dialog font, each column as wide as its characters; what does not fit is cut off. The
+    // same content painted again repaints nothing.
+    virtual void PaintGrid(int /*dialog*/, int /*id*/, const GridColumn* /*columns*/,
+                           int /*columnCount*/, const GridCell* /*cells*/, int /*lineCount*/) {}
+    // How many whole lines fit in the grid now; 0 when the control is not there.
+    virtual int GridLines(int /*dialog*/, int /*id*/) { return 0; }
+
+    // ---- window places (UI thread)
+    // Where an open dialog is; false when it is not open.
+    virtual bool GetWindowRect(int /*dialog*/, WindowRect& /*rect*/) { return false; }
+    // Moves and sizes an open dialog (a fixed-size one only moves); the desktop may still keep
+    // it to a minimum size.
+    virtual void SetWindowRect(int /*dialog*/, const WindowRect& /*rect*/) {}
+    // The part of the desktop that windows may take (without panels and docks) on the screen
+    // that holds the centre of `near`, else on the main screen.
+    virtual WindowRect ScreenArea(const WindowRect& /*near*/) { return {0, 0, 1024, 768}; }
 
     // ---- message boxes and file dialogs (UI thread)
     // Shows a message box owned by the main window; true only when the user pressed OK.
@@ -146,17 +195,18 @@ class Desktop {
     virtual void WakeSoon() = 0;
     virtual void Quit(int code) = 0;
     // True while the key with this virtual-key code is down (or went down since the last poll).
-    // Only presses made while the main window or the sound editor has the focus count: a key
-    // pressed in another window (a file dialog, a message box, an About box) reads up, also
-    // while it stays held after that window closed.
+    // Only presses made while the main window, the pattern window or the sound editor has the
+    // focus count: a key pressed in another window (a file dialog, a message box, an About box)
+    // reads up, also while it stays held after that window closed.
     virtual bool IsKeyDown(int virtualKey) = 0;
     // Forgets the presses kept for the next query (a tap released before it); keys that are
     // down now stay down.
     virtual void DropKeyPresses() = 0;
-    // True while the keyboard belongs to a window other than the main window and the sound
-    // editor: a modal file dialog, message box or progress window, an About box with the focus,
-    // an open menu, or the menu bar holding the keyboard (its title highlighted). What the user
-    // types there is that window's, so the main loop neither polls nor handles keys meanwhile.
+    // True while the keyboard belongs to a window other than the main window, the pattern
+    // window and the sound editor: a modal file dialog, message box or progress window, an
+    // About box with the focus, an open menu, or the menu bar holding the keyboard (its title
+    // highlighted). What the user types there is that window's, so the main loop neither polls nor
+    // handles keys meanwhile.
     virtual bool KeysBelongToDialog() = 0;
     // The desktop's keyboard layout as an XKB layout name ("fr", "be", "us", "de(nodeadkeys)"),
     // or "" when it cannot tell.

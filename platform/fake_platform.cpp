@@ -134,6 +134,40 @@ void FakePlatform::PaintRows(int dialog, int id, const Rgb* rows, int count) {
     control(dialog, id).rows.assign(rows, rows + count);
 }
 
+void FakePlatform::PaintGrid(int dialog, int id, const GridColumn* columns, int columnCount,
+                             const GridCell* cells, int lineCount) {
+    Control& c = control(dialog, id);
+    std::vector<GridColumn> nextColumns(columns, columns + columnCount);
+    std::vector<GridCell> nextCells(cells, cells + size_t(columnCount) * size_t(lineCount));
+    if (nextColumns == c.gridColumns && nextCells == c.gridCells && lineCount == c.gridLineCount)
+        return;
+    c.gridColumns = std::move(nextColumns);
+    c.gridCells = std::move(nextCells);
+    c.gridLineCount = lineCount;
+    ++c.gridPaints;
+}
+
+int FakePlatform::GridLines(int dialog, int id) {
+    return control(dialog, id).gridLines;
+}
+
+bool FakePlatform::GetWindowRect(int dialog, WindowRect& rect) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    auto it = windowRects.find(dialog);
+    if (!openDialogs.count(dialog) || it == windowRects.end()) return false;
+    rect = it->second;
+    return true;
+}
+
+void FakePlatform::SetWindowRect(int dialog, const WindowRect& rect) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    windowRects[dialog] = rect;
+}
+
+WindowRect FakePlatform::ScreenArea(const WindowRect&) {
+    return screenArea;
+}
+
 void FakePlatform::ControlPixelSize(int dialog, int id, int& width, int& height) {
     const Control& c = control(dialog, id);
     width = c.pixelWidth;

@@ -48,6 +48,18 @@ class FakePlatform : public Desktop, public Voices {
         int pixelWidth = 0, pixelHeight = 0;
         int paintedWidth = 0, paintedHeight = 0, paints = 0;
         std::vector<Rgb> pixels;
+        // A grid: the lines that fit (as a test sets it), and what was painted, with a count of
+        // the paints that changed it.
+        int gridLines = 0;
+        std::vector<GridColumn> gridColumns;
+        std::vector<GridCell> gridCells;
+        int gridLineCount = 0, gridPaints = 0;
+        // A painted grid cell; an empty one outside what was painted.
+        GridCell cell(int line, int column) const {
+            const int columns = static_cast<int>(gridColumns.size());
+            if (line < 0 || line >= gridLineCount || column < 0 || column >= columns) return {};
+            return gridCells[static_cast<size_t>(line * columns + column)];
+        }
     };
 
     // ---- Desktop
@@ -74,6 +86,12 @@ class FakePlatform : public Desktop, public Voices {
     void PaintRows(int dialog, int id, const Rgb* rows, int count) override;
     void ControlPixelSize(int dialog, int id, int& width, int& height) override;
     void PaintPixels(int dialog, int id, int width, int height, const Rgb* pixels) override;
+    void PaintGrid(int dialog, int id, const GridColumn* columns, int columnCount,
+                   const GridCell* cells, int lineCount) override;
+    int GridLines(int dialog, int id) override;
+    bool GetWindowRect(int dialog, WindowRect& rect) override;
+    void SetWindowRect(int dialog, const WindowRect& rect) override;
+    WindowRect ScreenArea(const WindowRect& near) override;
     bool MessageBox(const std::string& text, const std::string& caption, int style) override;
     std::string OpenFileDialog(const std::string& title, const std::string& description,
                                const std::string& pattern, const std::string& folder) override;
@@ -111,6 +129,8 @@ class FakePlatform : public Desktop, public Voices {
     std::vector<int> modalRuns;               // dialogs run modally, in order
     std::pair<int, int> focus{0, 0};          // dialog and control with the keyboard focus
     std::map<int, int> windowTimers;          // dialog -> period in ms
+    std::map<int, WindowRect> windowRects;    // where each dialog was put (or a test put it)
+    WindowRect screenArea{0, 0, 1600, 1200};  // ScreenArea, wherever asked
     std::vector<Box> boxes;                   // every message box shown, in order
     std::deque<bool> answers;                 // answers for the next boxes; OK when empty
     // Paths the next file dialogs return ("" = cancelled; cancelled when empty), and every

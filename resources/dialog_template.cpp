@@ -13,7 +13,7 @@ int VisibleHeight(const ControlTemplate& control) {
 
 const DialogTemplate* FindDialogTemplate(int id) {
     for (const DialogTemplate* dialog :
-         {&SOUND_EDITOR_DIALOG, &ABOUT_DIALOG, &KEYS_DIALOG, &MAIN_DIALOG}) {
+         {&SOUND_EDITOR_DIALOG, &ABOUT_DIALOG, &KEYS_DIALOG, &PATTERN_DIALOG, &MAIN_DIALOG}) {
         if (dialog->id == id) return dialog;
     }
     return nullptr;

@@ -30,6 +30,8 @@ enum class ControlKind : uint8_t {
     ComboBox,     // selector; CTL_COMBO_EDITABLE or CTL_COMBO_LIST, optionally CTL_SORTED
     ScrollBarH,   // horizontal scroll bar
     Edit,         // single-line edit field
+    Grid,         // lines of text cells the code paints (Desktop::PaintGrid); in a resizable
+                  // dialog it keeps its distance to every edge as the window's size changes
 };
 
 // Control style flags (ControlTemplate::style).
@@ -70,6 +72,8 @@ constexpr uint32_t DLG_SYSTEM_MENU = 1u << 1; // caption with system menu and cl
 constexpr uint32_t DLG_MINIMISE = 1u << 2;    // minimise box in the caption
 constexpr uint32_t DLG_SUNKEN_EDGE = 1u << 3; // sunken client edge
 constexpr uint32_t DLG_MODAL = 1u << 4;       // run modally (else modeless)
+constexpr uint32_t DLG_RESIZABLE = 1u << 5;   // the user may size it; width and height are its
+                                              // size when it opens
 
 // One dialog. The controls are listed bottom to top: a widget built later lies above the ones
 // built before it, so the decoration comes first. `menu` is a menu id or 0.
@@ -85,10 +89,11 @@ struct DialogTemplate {
     int count;
 };
 
-// The three tables (resources/dialog_101.cpp, dialog_102.cpp, dialog_105.cpp).
+// The tables (resources/dialog_101.cpp .. dialog_105.cpp).
 extern const DialogTemplate SOUND_EDITOR_DIALOG;
 extern const DialogTemplate ABOUT_DIALOG;
 extern const DialogTemplate KEYS_DIALOG;
+extern const DialogTemplate PATTERN_DIALOG;
 extern const DialogTemplate MAIN_DIALOG;
 
 // ---------------------------------------------------------------------------------- menus

@@ -1,5 +1,5 @@
 // Menu 106: the menu bar of the main window, four popups; the Program menu holds the MIDI Input
-// submenu.
+// and Audio latency submenus.
 
 #include "resources/dialog_template.h"
 #include "resources/resource_ids.h"
@@ -33,6 +33,8 @@ constexpr MenuItem AUDIO_LATENCY_ITEMS[] = {
 
 constexpr MenuItem PROGRAM_ITEMS[] = {
     {Command, CMD_SOUND_EDITOR, "Sound Editor", nullptr, 0},
+    // The text after the tab shows as the item's key; the key itself is the key table's.
+    {Command, CMD_PATTERN_WINDOW, "Pattern Window\tF3", nullptr, 0},
     SEPARATOR,
     {Command, CMD_NEW_SONG, "New Song", nullptr, 0},
     SEPARATOR,

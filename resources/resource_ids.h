@@ -2,7 +2,8 @@
 // each. The dialog templates, the logic and the tests all use these names. Control ids are per
 // dialog, so two controls of different dialogs may share a number (1118, 1218).
 //
-// Sections: main window 105 and menu 106 | sound editor 101 | About box 102 | bitmaps.
+// Sections: main window 105 and menu 106 | sound editor 101 | About box 102 | bitmaps | Keys
+// window 103 | pattern window 104.
 //
 // This header is the lowest layer: it includes nothing. Constants only, safe from any thread.
 #pragma once
@@ -26,7 +27,8 @@ constexpr int CMD_SOUND_EDITOR = 1211;
 constexpr int CMD_SAVE_SAMPLES = 1216;
 constexpr int CMD_LOAD_SAMPLES = 1217;
 constexpr int CMD_ABOUT = 1218;
-constexpr int CMD_KEYS = 1280; // About menu: the Keys window
+constexpr int CMD_KEYS = 1280;           // About menu: the Keys window
+constexpr int CMD_PATTERN_WINDOW = 1281; // Program menu: the pattern window on or off
 // Program menu, "MIDI Input": connect every keyboard, connect none, or one port. The port items
 // are slots filled with the names of the ports there are; an item without a text is hidden.
 constexpr int CMD_MIDI_AUTOMATIC = 1290;
@@ -161,3 +163,9 @@ constexpr int KEYS_ROWS = 4, KEYS_COLUMNS = 10;
 constexpr int KEYS_LAYOUT_TEXT = 1341;   // which note layout the caps show
 constexpr int KEYS_COMMANDS_LEFT = 1342; // the command keys and what each does, two columns
 constexpr int KEYS_COMMANDS_RIGHT = 1343;
+
+// ---------------------------------------------------------------- pattern window 104
+// A resizable window beside the main window: the whole pattern at the song position as a grid
+// the code paints, the cursor and the playing row marked.
+constexpr int DIALOG_PATTERN = 104; // modeless, resizable
+constexpr int PATTERN_GRID = 1350;  // the grid; it fills the window

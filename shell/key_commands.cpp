@@ -3,6 +3,7 @@
 #include "platform/desktop.h"
 #include "shell/main_window.h"
 #include "shell/pattern_view.h"
+#include "shell/pattern_window.h"
 #include "song/note_entry.h"
 #include "song/sequencer.h"
 #include "song/song_model.h"
@@ -60,6 +61,7 @@ void StepInstrumentByte(int step) {
 void ToggleMute(int c) {
     play.channel_muted[c].store(!play.channel_muted[c].load(kRelaxed), kRelaxed);
     ShowMuteButtons(0);
+    pattern_window().Refresh();
 }
 void ShiftInstruments(bool up) {
     ShiftTrackInstruments(up);
@@ -131,6 +133,8 @@ constexpr KeyCommand KEY_COMMANDS[] = {
      [] { return StepInstrumentByte(1), true; }},
     {VKEY_PAD_MINUS, Held::Any, When::Always, nullptr, nullptr,
      [] { return StepInstrumentByte(INSTRUMENT_COUNT - 1), true; }},
+    {VKEY_F1 + 2, Held::Any, When::Always, "F3", "pattern window open / close",
+     [] { return Always(TogglePatternWindow); }},
     {VKEY_F1 + 4, Held::Any, When::Always, "F5 .. F8", "mute channel 1 .. 4",
      [] { return ToggleMute(0), true; }},
     {VKEY_F1 + 5, Held::Any, When::Always, nullptr, nullptr, [] { return ToggleMute(1), true; }},

@@ -1,7 +1,7 @@
 // The key commands: the steps of the key handler that act on the window and the song before the
 // note keys. Transport (ENTER, BACKSPACE), the octave, metronome and record toggles (TAB, the key
-// left of 1, SPACE), the instrument byte (numeric pad + and -), the mutes (F5..F8), copy and
-// paste (Ctrl or Shift with C and V), track shifts (F11, F12), the channel (LEFT, RIGHT), the
+// left of 1, SPACE), the instrument byte (numeric pad + and -), the pattern window (F3), the
+// mutes (F5..F8), copy and paste (Ctrl or Shift with C and V), track shifts (F11, F12), the channel (LEFT, RIGHT), the
 // edit keys of record mode (DELETE, F9) and, while stopped, command cells (F1, F2) and cursor
 // moves. The first that applies acts; only when none does do the note keys play
 // (song/note_entry.h).

@@ -8,6 +8,7 @@
 #include "shell/keys_window.h"
 #include "shell/midi_ports.h"
 #include "shell/pattern_view.h"
+#include "shell/pattern_window.h"
 #include "shell/recovery.h"
 #include "shell/settings_file.h"
 #include "shell/sound_editor_window.h"
@@ -62,6 +63,7 @@ void ParkFocus() {
 
 void RedrawCurrent() {
     RedrawPatternView(play.current_row.load(kRelaxed), play.current_position.load(kRelaxed));
+    pattern_window().Refresh();
 }
 
 void ShowLoopButton() {
@@ -91,6 +93,8 @@ void RequestQuit() {
         !ConfirmExit("The current song has not been saved.\n\nAre you sure to quit ?"))
         return;
     quit_requested = 1;
+    // Open at the quit, the pattern window opens at the next start where it was.
+    pattern_window().KeepPlace();
     desktop().EndDialog(MAIN_WINDOW);
     desktop().Quit(0);
 }
@@ -206,6 +210,7 @@ bool MenuCommand(int id) {
     case CMD_SAVE_SAMPLES: SaveSamplesCommand(); break;
     case CMD_LOAD_SAMPLES: LoadSamplesCommand(); break;
     case CMD_ABOUT: desktop().CreateDialog(DIALOG_ABOUT, &about_box); break;
+    case CMD_PATTERN_WINDOW: TogglePatternWindow(); break;
     case CMD_KEYS:
         // Asked for again, the one Keys window comes back to the front, freshly drawn.
         if (keys_window().IsOpen()) desktop().EndDialog(DIALOG_KEYS);
@@ -405,6 +410,7 @@ void ShowHistory() {
 void MainWindow::OnInit() {
     Desktop& p = desktop();
     settings.cursor_step = 0;
+    pattern_window().Forget();
     InstallSongDisplay();
     SetUpToolTips();
     ShowNoteLayout();
@@ -493,6 +499,11 @@ void MainWindow::OnTimer() {
         level.store(Clamp(v, 0, kLevelMax), kRelaxed);
     }
     DrawMeters();
+    // Also what changes without a redraw of the pattern view (a mute, an instrument's name):
+    // nothing is drawn when nothing changed. Its place is noted as it moves, so that it is kept
+    // also when the program does not end by its Quit.
+    pattern_window().Refresh();
+    pattern_window().KeepPlace();
 }
 
 void MainWindow::OnClose() {

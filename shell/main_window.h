@@ -1,6 +1,6 @@
 // The main window (dialog 105): its initialisation, every command of its menu and buttons with
-// their confirmations, the six scroll bars, the 200 ms window timer, MIDI data, the close box,
-// the title and the About box (dialog 102).
+// their confirmations, the six scroll bars, the 200 ms window timer (which also refreshes the
+// pattern window), MIDI data, the close box, the title and the About box (dialog 102).
 //
 // Threads: UI thread only, except where a declaration says otherwise.
 #pragma once

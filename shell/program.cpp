@@ -7,6 +7,7 @@
 #include "shell/main_window.h"
 #include "shell/midi_ports.h"
 #include "shell/pattern_view.h"
+#include "shell/pattern_window.h"
 #include "shell/recovery.h"
 #include "shell/settings_file.h"
 #include "shell/sound_editor_window.h"
@@ -147,6 +148,7 @@ int RunProgram(const std::string& commandLine) {
     }
     UpdateTitle();
     ShowSongInfo();
+    RestorePatternWindow();
     // An unsaved song left by a crash is offered once the window shows.
     OfferRecovery();
     ResetUndoHistory();

@@ -7,6 +7,7 @@
 
 #include "platform/qt/dialog_windows.h"
 
+#include "platform/qt/grid_view.h"
 #include "resources/resource_ids.h"
 
 #include <QAbstractButton>
@@ -348,8 +349,23 @@ DialogWindow::DialogWindow(QtDesktop* owner, const DialogTemplate& tmpl, DialogE
     auto* area = new QWidget(this);
     area->setFont(font);
     area->setGeometry(0, menuHeight, client.width, client.height);
+    area_ = area;
+    menuHeight_ = menuHeight;
     for (int i = 0; i < tmpl.count; ++i) BuildControl(tmpl.controls[i], area);
-    setFixedSize(client.width, client.height + menuHeight);
+    if (Resizable()) {
+        // Small enough for any screen, large enough to show a few lines.
+        setMinimumSize(client.width / 2, client.height / 4 + menuHeight);
+        resize(client.width, client.height + menuHeight);
+    } else {
+        setFixedSize(client.width, client.height + menuHeight);
+    }
+}
+
+void DialogWindow::Layout() {
+    if (!Resizable() || !area_) return;
+    area_->setGeometry(0, menuHeight_, width(), std::max(height() - menuHeight_, 0));
+    for (auto& [widget, margins] : stretched_)
+        widget->setGeometry(area_->rect().marginsRemoved(margins));
 }
 
 void DialogWindow::AddMenuItems(QMenu* menu, const MenuItem* items, int count) {
@@ -478,6 +494,23 @@ void DialogWindow::BuildControl(const ControlTemplate& control, QWidget* area) {
             Send([id, position](DialogEvents& e) { e.OnScroll(id, SB_THUMBPOSITION, position); });
         });
         widget = bar;
+        break;
+    }
+    case ControlKind::Grid: {
+        auto* grid = new GridView(area, base_.charWidth);
+        grid->onClick = [this, id](int line, int column) {
+            Send([=](DialogEvents& e) { e.OnGridClick(id, line, column); });
+        };
+        grid->onWheel = [this, id](int steps) {
+            Send([=](DialogEvents& e) { e.OnGridWheel(id, steps); });
+        };
+        grid->onResize = [this, id](int lines) {
+            Send([=](DialogEvents& e) { e.OnGridResize(id, lines); });
+        };
+        if (Resizable())
+            stretched_.emplace_back(grid, QMargins(r.x, r.y, area->width() - r.x - r.width,
+                                                   area->height() - r.y - r.height));
+        widget = grid;
         break;
     }
     case ControlKind::Edit: {

@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QMargins>
 #include <QPixmap>
 #include <QSize>
 #include <QString>
@@ -20,6 +21,8 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -30,6 +33,8 @@ namespace qtplatform {
 // The logic's texts are UTF-8; a byte string that is not (a Latin-1 character such as 0xB2)
 // is read as Latin-1 so that it still shows.
 QString ToQString(const std::string& text);
+// A colour of the logic as Qt's.
+QColor ToColor(Rgb rgb);
 
 // Drawn bitmaps by name, size and device-pixel ratio; emptied before the application ends.
 std::map<std::tuple<QString, int, int, int>, QPixmap>& BitmapCache();
@@ -38,8 +43,9 @@ std::map<std::tuple<QString, int, int, int>, QPixmap>& BitmapCache();
 // screen with device-pixel ratio `dpr`; a null pixmap when the file is missing or unreadable.
 QPixmap RenderBitmap(const QString& name, QSize logical, qreal dpr);
 
-// One dialog built from its template: a fixed-size window with the menu bar (if any) above a
-// client area holding one widget per control at its pixel rectangle.
+// One dialog built from its template: a window with the menu bar (if any) above a client area
+// holding one widget per control at its pixel rectangle. Its size is fixed, unless the template
+// makes it resizable: then its grids keep their distances to the edges.
 class DialogWindow : public QDialog {
   public:
     DialogWindow(QtDesktop* owner, const DialogTemplate& tmpl, DialogEvents* events,
@@ -59,6 +65,9 @@ class DialogWindow : public QDialog {
         return it == menuItems_.end() ? nullptr : it->second;
     }
     QButtonGroup* radios() const { return radios_; }
+    bool Resizable() const { return (tmpl_.style & DLG_RESIZABLE) != 0; }
+    // Fits the client area, and the grids in it, to the window's size now.
+    void Layout();
     QTimer* windowTimer() {
         if (!timer_) {
             timer_ = new QTimer(this);
@@ -89,6 +98,10 @@ class DialogWindow : public QDialog {
     void keyPressEvent(QKeyEvent* event) override { event->ignore(); }
     // TAB is a command key, never focus navigation.
     bool focusNextPrevChild(bool) override { return false; }
+    void resizeEvent(QResizeEvent* event) override {
+        QDialog::resizeEvent(event);
+        Layout();
+    }
 
   private:
     void AddMenuItems(QMenu* menu, const MenuItem* items, int count);
@@ -102,6 +115,10 @@ class DialogWindow : public QDialog {
     std::map<int, QAction*> menuItems_;
     QButtonGroup* radios_ = nullptr;
     QTimer* timer_ = nullptr;
+    QWidget* area_ = nullptr;
+    int menuHeight_ = 0;
+    // The grids of a resizable dialog and their distances to the client area's edges.
+    std::vector<std::pair<QWidget*, QMargins>> stretched_;
 };
 
 } // namespace qtplatform

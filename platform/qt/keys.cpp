@@ -99,8 +99,9 @@ int VirtualKeyOf(const QKeyEvent& key) {
     }
 }
 
-// The windows whose keys the logic polls: the main window and the sound editor. Keys typed into
-// any other window (a file dialog, a message box, an About box) are that window's.
+// The windows whose keys the logic polls: the main window, the pattern window beside it and the
+// sound editor. Keys typed into any other window (a file dialog, a message box, an About box) are
+// that window's.
 bool TakesPolledKeys(const QWindow* window) {
     if (!window) return false;
     // Which dialog a window belongs to is looked up when the window changes, not on every poll
@@ -119,7 +120,8 @@ bool TakesPolledKeys(const QWindow* window) {
     }
     const DialogWindow* dialog = knownDialog.data();
     return dialog && !dialog->ended &&
-           (dialog->id() == MAIN_WINDOW || dialog->id() == DIALOG_SOUND_EDITOR);
+           (dialog->id() == MAIN_WINDOW || dialog->id() == DIALOG_PATTERN ||
+            dialog->id() == DIALOG_SOUND_EDITOR);
 }
 
 // An open menu, or the menu bar holding the keyboard (its title highlighted after Escape closed

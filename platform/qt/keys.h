@@ -20,16 +20,16 @@ namespace qtplatform {
 int VirtualKeyOf(const QKeyEvent& key);
 
 // True while the keyboard belongs to another window: a modal window other than the sound
-// editor is open, a window other than the main window and the sound editor has the focus, a
-// menu is open, or the menu bar holds the keyboard.
+// editor is open, a window other than the main window, the pattern window and the sound editor
+// has the focus, a menu is open, or the menu bar holds the keyboard.
 bool KeysWithDialog();
 
 // Keeps the state of the keys by their virtual-key codes, from every key event the
 // application sees (whichever widget has the focus). A key counts while it is down, and also at
 // the first query after a press, so that a tap released between two polls still acts once.
-// Keys count only while the main window or the sound editor has the keyboard focus, and only
-// when they went down there: a key pressed in a dialog (ENTER that accepts a file dialog) stays
-// up for the logic until it is released and pressed again.
+// Keys count only while the main window, the pattern window or the sound editor has the keyboard
+// focus, and only when they went down there: a key pressed in a dialog (ENTER that accepts a
+// file dialog) stays up for the logic until it is released and pressed again.
 class KeyFilter : public QObject {
   public:
     // Called once per key and poll: true while the key is down or when it went down since the

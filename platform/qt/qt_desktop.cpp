@@ -162,8 +162,12 @@ void QtDesktop::EndDialog(int dialog) {
     if (window->isModal()) {
         window->done(1); // RunModalDialog deletes it when exec returns
     } else {
+        // The keyboard goes back to the window this one belongs to (the main window), where the
+        // user typed before, rather than to no window at all.
+        QWidget* owner = window->isActiveWindow() ? window->parentWidget() : nullptr;
         window->hide();
         window->deleteLater();
+        if (owner) owner->activateWindow();
     }
 }
 

@@ -66,6 +66,12 @@ class QtDesktop : public Desktop {
     void PaintRows(int dialog, int id, const Rgb* rows, int count) override;
     void ControlPixelSize(int dialog, int id, int& width, int& height) override;
     void PaintPixels(int dialog, int id, int width, int height, const Rgb* pixels) override;
+    void PaintGrid(int dialog, int id, const GridColumn* columns, int columnCount,
+                   const GridCell* cells, int lineCount) override;
+    int GridLines(int dialog, int id) override;
+    bool GetWindowRect(int dialog, WindowRect& rect) override;
+    void SetWindowRect(int dialog, const WindowRect& rect) override;
+    WindowRect ScreenArea(const WindowRect& near) override;
     bool MessageBox(const std::string& text, const std::string& caption, int style) override;
     bool ShowProgress(const std::string& title, const std::string& text, int percent) override;
     void EndProgress() override;

@@ -127,8 +127,9 @@ TEST_F(QtPlatformTest, ButtonsAndMenuItemsSendTheirCommands) {
             if (item->text() == "Undo") undo = item;
             if (item->text() == "MIDI Input") midi = item;
         }
-    EXPECT_EQ(items, (std::vector<std::string>{"Sound Editor", "-", "New Song", "-", "Save Song",
-                                               "Load Song", "Export WAV...", "-",
+    EXPECT_EQ(items, (std::vector<std::string>{"Sound Editor", "Pattern Window\tF3", "-",
+                                               "New Song", "-", "Save Song", "Load Song",
+                                               "Export WAV...", "-",
                                                "AZERTY note keys", "QWERTY note keys", "MIDI Input",
                                                "Audio latency", "-", "Quit", "Undo", "Redo", "Save Samples",
                                                "Load Samples", "Keys...", "About"}));

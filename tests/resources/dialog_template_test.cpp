@@ -43,7 +43,7 @@ class EveryDialog : public testing::TestWithParam<int> {
     const DialogTemplate& dialog() const { return *FindDialogTemplate(GetParam()); }
 };
 
-INSTANTIATE_TEST_SUITE_P(Dialogs, EveryDialog, testing::Values(101, 102, 105));
+INSTANTIATE_TEST_SUITE_P(Dialogs, EveryDialog, testing::Values(101, 102, 103, 104, 105));
 
 TEST_P(EveryDialog, IsFoundByIdWithUniqueControlIdsAllInsideIt) {
     ASSERT_NE(FindDialogTemplate(GetParam()), nullptr);
@@ -230,6 +230,7 @@ TEST(MainMenu, IsExactlyAsTabled) {
         const char* text;
     };
     const Item program[] = {{1211, "Sound Editor"},
+                            {1281, "Pattern Window\tF3"},
                             {0, ""},
                             {1203, "New Song"},
                             {0, ""},
@@ -251,7 +252,7 @@ TEST(MainMenu, IsExactlyAsTabled) {
         const Item* items;
         int count;
     } popups[4] = {
-        {"Program", program, 14}, {"Edit", edit, 2}, {"Samples", samples, 2}, {"About", about, 2}};
+        {"Program", program, 15}, {"Edit", edit, 2}, {"Samples", samples, 2}, {"About", about, 2}};
 
     const MenuTemplate& menu = MainMenu();
     EXPECT_EQ(menu.id, 106);
@@ -271,13 +272,13 @@ TEST(MainMenu, IsExactlyAsTabled) {
         }
     }
     // MIDI Input: Automatic, None, a line, then 32 slots the ports' names fill.
-    const MenuItem& midi = menu.popups[0].items[10];
+    const MenuItem& midi = menu.popups[0].items[11];
     ASSERT_EQ(midi.count, 35);
     EXPECT_STREQ(midi.items[0].text, "Automatic");
     EXPECT_STREQ(midi.items[1].text, "None");
     EXPECT_EQ(midi.items[2].kind, MenuItemKind::Separator);
     EXPECT_EQ(FindMenuCommand(menu, 1400 + 31), &midi.items[34]);
-    const MenuItem& latency = menu.popups[0].items[11];
+    const MenuItem& latency = menu.popups[0].items[12];
     ASSERT_EQ(latency.count, 3);
     EXPECT_STREQ(latency.items[0].text, "Low");
     EXPECT_EQ(FindMenuCommand(menu, 1297), &latency.items[2]);
