@@ -1,7 +1,9 @@
 #include "sound/noise_runs.h"
 
+#include <array>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -51,6 +53,11 @@ uint64_t BitsAt(const uint64_t* bits, uint64_t at) {
     return shift == 0 ? bits[word] : bits[word] >> shift | bits[word + 1] << (64 - shift);
 }
 
+void Store(uint8_t* at, uint64_t word) {
+    std::memcpy(at, &word, 8);
+}
+
+#if !defined(__SSE2__)
 // For runs of `hold` <= 16 samples, 8 runs fill `hold` words: per byte of 8 run bits, the masks
 // of those words (0xFF where a sample belongs to a run whose bit is set).
 std::unique_ptr<uint64_t[]> BuildRunMasks(int32_t hold) {
@@ -67,10 +74,6 @@ std::unique_ptr<uint64_t[]> BuildRunMasks(int32_t hold) {
 template <int32_t Hold> const uint64_t* MasksFor() {
     static const std::unique_ptr<uint64_t[]> masks = BuildRunMasks(Hold);
     return masks.get();
-}
-
-void Store(uint8_t* at, uint64_t word) {
-    std::memcpy(at, &word, 8);
 }
 
 // Writes the runs of a hold of at most 16 samples eight at a time, as `Hold` words each; returns
@@ -93,8 +96,7 @@ int64_t WriteGroups(uint8_t* out, const uint64_t* bits, uint64_t at, int64_t run
     for (int g = 0; k + 8 <= runs; k += 8, g += 8) group(word >> g & 0xFF);
     return k;
 }
-
-#if defined(__SSE2__)
+#else
 // Runs of one sample, one bit each, in 16-byte stores: each byte of bits is copied to the 8 lanes
 // of its samples, and lane i of the 8 keeps bit i. Writes 64 samples at a time, then 16, the
 // last 16 reaching up to 15 samples past the runs; returns `runs`.
@@ -128,7 +130,111 @@ int64_t WriteSingles(uint8_t* out, const uint64_t* bits, uint64_t at, int64_t ru
     }
     return runs;
 }
+
+// Runs of `Hold` samples, 16 at a time as `Hold` 16-byte stores, from two bytes of their bits each
+// repeated to all 16 lanes. Lane j of store s is sample 16s + j, of run (16s + j) / Hold, whose
+// bit is bit (run % 8) of the low byte for the first 8 runs and of the high byte for the rest; a
+// store that spans both (an odd hold's middle one) takes 8 lanes of each.
+template <int32_t Hold> struct SpreadLanes { uint8_t bit[Hold][16]; };
+
+template <int32_t Hold> constexpr SpreadLanes<Hold> MakeSpreadLanes() {
+    SpreadLanes<Hold> lanes{};
+    for (int32_t sample = 0; sample < 16 * Hold; ++sample)
+        lanes.bit[sample / 16][sample % 16] = static_cast<uint8_t>(1u << (sample / Hold % 8));
+    return lanes;
+}
+
+template <int32_t Hold> constexpr SpreadLanes<Hold> kSpreadLanes = MakeSpreadLanes<Hold>();
+
+// Store `s` of 16 runs whose bytes of bits are `low` and `high`, each in all 16 lanes. Takes
+// everything by value: its stores may alias anything its caller holds in memory.
+template <int32_t Hold>
+void SpreadStore(uint8_t* out, int32_t s, __m128i low, __m128i high, __m128i even, __m128i flips) {
+    const __m128i from = 16 * s + 16 <= 8 * Hold ? low
+                         : 16 * s >= 8 * Hold    ? high
+                                                 : _mm_unpacklo_epi64(low, high);
+    const uint8_t* bits = kSpreadLanes<Hold>.bit[s];
+    const __m128i lane = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bits));
+    const __m128i set = _mm_cmpeq_epi8(_mm_and_si128(from, lane), lane);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * s),
+                     _mm_xor_si128(even, _mm_and_si128(set, flips)));
+}
+
+// All the stores of 16 runs, each with its lanes and bytes known when compiled.
+template <int32_t Hold, int32_t... S>
+void SpreadSixteen(std::integer_sequence<int32_t, S...>, uint8_t* out, __m128i low, __m128i high,
+                   __m128i even, __m128i flips) {
+    (SpreadStore<Hold>(out, S, low, high, even, flips), ...);
+}
+
+// Each byte of bits to 4 lanes, then to all 16.
+template <int Index> __m128i ByteOf(__m128i fours) {
+    return _mm_shuffle_epi32(fours, Index * 0x55);
+}
+
+// Writes all `runs`, the last store reaching up to 15 bytes past them; returns `runs`.
+template <int32_t Hold>
+int64_t WriteSpread(uint8_t* out, const uint64_t* bits, uint64_t at, int64_t runs,
+                    uint64_t evenWord, uint64_t flip) {
+    const __m128i even = _mm_set1_epi64x(static_cast<int64_t>(evenWord));
+    const __m128i flips = _mm_set1_epi64x(static_cast<int64_t>(flip));
+    constexpr auto kStores = std::make_integer_sequence<int32_t, Hold>{};
+    int64_t k = 0;
+    for (; k + 64 <= runs; k += 64, at += 64, out += 64 * Hold) {
+        const __m128i word = _mm_set_epi64x(0, static_cast<int64_t>(BitsAt(bits, at)));
+        const __m128i twice = _mm_unpacklo_epi8(word, word);
+        const __m128i low = _mm_unpacklo_epi16(twice, twice);
+        const __m128i high = _mm_unpackhi_epi16(twice, twice);
+        SpreadSixteen<Hold>(kStores, out, ByteOf<0>(low), ByteOf<1>(low), even, flips);
+        SpreadSixteen<Hold>(kStores, out + 16 * Hold, ByteOf<2>(low), ByteOf<3>(low), even, flips);
+        SpreadSixteen<Hold>(kStores, out + 32 * Hold, ByteOf<0>(high), ByteOf<1>(high), even,
+                            flips);
+        SpreadSixteen<Hold>(kStores, out + 48 * Hold, ByteOf<2>(high), ByteOf<3>(high), even,
+                            flips);
+    }
+    // Then 16 at a time, the last 16 only as far as the runs reach.
+    for (; k < runs; k += 16, at += 16, out += 16 * Hold) {
+        const __m128i word = _mm_cvtsi32_si128(static_cast<int>(BitsAt(bits, at) & 0xFFFF));
+        const __m128i twice = _mm_unpacklo_epi8(word, word);
+        const __m128i quad = _mm_unpacklo_epi16(twice, twice);
+        const __m128i low = ByteOf<0>(quad), high = ByteOf<1>(quad);
+        if (k + 16 <= runs) {
+            SpreadSixteen<Hold>(kStores, out, low, high, even, flips);
+            continue;
+        }
+        for (int32_t s = 0; 16 * s < (runs - k) * Hold; ++s)
+            SpreadStore<Hold>(out, s, low, high, even, flips);
+    }
+    return runs;
+}
 #endif
+
+// The bulk writer of each short hold; each writes all but at most the last few runs and returns
+// how many it wrote. Hold 0 writes none.
+using BulkWriter = int64_t (*)(uint8_t*, const uint64_t*, uint64_t, int64_t, uint64_t, uint64_t);
+
+template <int32_t Hold>
+int64_t WriteBulk(uint8_t* out, const uint64_t* bits, uint64_t at, int64_t runs, uint64_t evenWord,
+                  uint64_t flip) {
+#if defined(__SSE2__)
+    if constexpr (Hold == 1) return WriteSingles(out, bits, at, runs, evenWord, flip);
+    if constexpr (Hold > 1) return WriteSpread<Hold>(out, bits, at, runs, evenWord, flip);
+#else
+    if constexpr (Hold >= 1 && Hold <= 16)
+        return WriteGroups<Hold>(out, bits, at, runs, evenWord, flip);
+#endif
+    return 0;
+}
+
+template <int32_t... Holds>
+constexpr std::array<BulkWriter, sizeof...(Holds)>
+BulkWriters(std::integer_sequence<int32_t, Holds...>) {
+    return {&WriteBulk<Holds>...};
+}
+
+constexpr int32_t kBulkHolds = 23;
+constexpr std::array<BulkWriter, kBulkHolds> kBulkWriters =
+    BulkWriters(std::make_integer_sequence<int32_t, kBulkHolds>{});
 
 // The jump over `draws` draws: x * multiplier + increment.
 void Jump(uint64_t draws, uint32_t& multiplier, uint32_t& increment) {
@@ -163,29 +269,7 @@ bool NoiseCursor::WriteRuns(uint8_t* out, int64_t runs, int32_t hold, uint8_t od
     uint64_t at = first;
     const uint64_t evenWord = kEveryByte * even, flip = kEveryByte * (odd ^ even);
     int64_t k = 0;
-    switch (hold) {
-#if defined(__SSE2__)
-    case 1: k = WriteSingles(out, bits, at, runs, evenWord, flip); break;
-#else
-    case 1: k = WriteGroups<1>(out, bits, at, runs, evenWord, flip); break;
-#endif
-    case 2: k = WriteGroups<2>(out, bits, at, runs, evenWord, flip); break;
-    case 3: k = WriteGroups<3>(out, bits, at, runs, evenWord, flip); break;
-    case 4: k = WriteGroups<4>(out, bits, at, runs, evenWord, flip); break;
-    case 5: k = WriteGroups<5>(out, bits, at, runs, evenWord, flip); break;
-    case 6: k = WriteGroups<6>(out, bits, at, runs, evenWord, flip); break;
-    case 7: k = WriteGroups<7>(out, bits, at, runs, evenWord, flip); break;
-    case 8: k = WriteGroups<8>(out, bits, at, runs, evenWord, flip); break;
-    case 9: k = WriteGroups<9>(out, bits, at, runs, evenWord, flip); break;
-    case 10: k = WriteGroups<10>(out, bits, at, runs, evenWord, flip); break;
-    case 11: k = WriteGroups<11>(out, bits, at, runs, evenWord, flip); break;
-    case 12: k = WriteGroups<12>(out, bits, at, runs, evenWord, flip); break;
-    case 13: k = WriteGroups<13>(out, bits, at, runs, evenWord, flip); break;
-    case 14: k = WriteGroups<14>(out, bits, at, runs, evenWord, flip); break;
-    case 15: k = WriteGroups<15>(out, bits, at, runs, evenWord, flip); break;
-    case 16: k = WriteGroups<16>(out, bits, at, runs, evenWord, flip); break;
-    default: break;
-    }
+    if (hold < kBulkHolds) k = kBulkWriters[hold](out, bits, at, runs, evenWord, flip);
     out += k * hold;
     at += static_cast<uint64_t>(k);
     // Run by run: a short run is written in 16-byte stores, the last of which may reach into
