@@ -9,7 +9,8 @@
 # play to a private PulseAudio daemon with a null sink instead, one after the other, idle and
 # playing, and the daemon's own CPU share is measured beside each. The daemon suspends a
 # sink whose streams are all paused after 5 s, as desktop sound servers do (PulseAudio's
-# module-suspend-on-idle): each idle window starts 9 s after its program.
+# module-suspend-on-idle): each idle window starts 9 s after its program. PATTERN_WINDOW=open
+# starts the editor with its pattern window open.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 if [ "${1:-}" = --sound-server ]; then
@@ -57,6 +58,11 @@ measure() { # PID... : prints each one's CPU share over the window
 if [ -n "${TAVOMIX_BENCH_SOUND_SERVER:-}" ]; then
     command -v pulseaudio >/dev/null || { echo "needs pulseaudio"; exit 1; }
     export XDG_CONFIG_HOME="$work/config" PULSE_CLIENTCONFIG="$work/client.conf"
+    # PATTERN_WINDOW=open: the editor starts with its pattern window open beside it.
+    if [ "${PATTERN_WINDOW:-}" = open ]; then
+        mkdir -p -m 700 "$XDG_CONFIG_HOME" "$XDG_CONFIG_HOME/tavomix"
+        echo "pattern-window = open" >"$XDG_CONFIG_HOME/tavomix/tavomix.conf"
+    fi
     unset PULSE_SERVER PULSE_SINK ALSOFT_DRIVERS
     echo "autospawn = no" >"$work/client.conf"
     printf '%s\n' "load-module module-null-sink sink_name=out rate=48000" \
