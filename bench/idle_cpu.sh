@@ -34,7 +34,8 @@ fi
 
 work="$(mktemp -d)"
 pids=()
-trap 'kill -9 "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
+# (Every step of the clean-up may fail, as the programs may have ended: errexit stays out of it.)
+trap 'kill -9 "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
 export XDG_RUNTIME_DIR="$work/runtime" XDG_STATE_HOME="$work/state" HOME="$work"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM
@@ -69,7 +70,8 @@ if [ -n "${TAVOMIX_BENCH_SOUND_SERVER:-}" ]; then
         "set-default-sink out" "load-module module-native-protocol-unix" \
         "load-module module-suspend-on-idle" >"$work/pa.pa"
     pulseaudio --daemonize=yes --exit-idle-time=-1 -n -F pa.pa --log-target=file:pa.log
-    trap 'kill -9 "${pids[@]}" 2>/dev/null; pulseaudio --kill 2>/dev/null; rm -rf "$work"' EXIT
+    trap 'kill -9 "${pids[@]}" 2>/dev/null || true; pulseaudio --kill 2>/dev/null || true
+        rm -rf "$work"' EXIT
     for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
     server_pid="$(pgrep -n -x pulseaudio)"
 
