@@ -133,14 +133,19 @@ void PatternWindow::OnClose() {
     if (open_) Toggle();
 }
 
-// The kept place, else beside the main window at the template's size; on the screen either way.
+// The kept place, else beside the main window at the template's size: to its right, or to its
+// left when only there it fits whole, so that it does not cover the main window on a narrow
+// screen; on the screen either way.
 void PatternWindow::Place() {
     Desktop& d = desktop();
     WindowRect rect{0, 0, kDefaultWidth, kDefaultHeight};
     if (!ParseWindowRect(Preference(PATTERN_PLACE_KEY), rect)) {
         d.GetWindowRect(DIALOG_PATTERN, rect);
         if (WindowRect main; d.GetWindowRect(MAIN_WINDOW, main)) {
+            const WindowRect area = d.ScreenArea(main);
             rect.x = main.x + main.width + kGap;
+            const int left = main.x - kGap - rect.width;
+            if (rect.x + rect.width > area.x + area.width && left >= area.x) rect.x = left;
             rect.y = main.y;
             rect.height = std::max(rect.height, main.height);
         }

@@ -179,6 +179,12 @@ TEST_F(PatternWindowTest, ItsPlaceAndOpenStateAreKeptAndBadPlacesBroughtOntoTheS
         EXPECT_EQ(fake.windowRects[DIALOG_PATTERN], want);
         TogglePatternWindow();
     }
+    // No room to the right of the main window, but room to its left: it goes there.
+    SetPreference(PATTERN_PLACE_KEY, "");
+    fake.windowRects = {{MAIN_WINDOW, {600, 200, 400, 400}}};
+    TogglePatternWindow();
+    EXPECT_EQ(fake.windowRects[DIALOG_PATTERN], (WindowRect{600 - 12 - 420, 200, 420, 560}));
+    TogglePatternWindow();
 }
 
 } // namespace
