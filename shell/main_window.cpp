@@ -487,11 +487,15 @@ void MainWindow::OnTimer() {
     // noticed while the main loop sleeps, without waking it more often.
     PollMidiInput(desktop().SteadyMilliseconds());
     if (play.playing.load(kRelaxed)) {
-        RedrawCurrent();
+        RedrawCurrent(); // the pattern window too
         ShowSongInfo();
         desktop().SetScrollRange(MAIN_WINDOW, SCROLL_POSITION, 0, song.song_size.load(kRelaxed));
         desktop().SetScrollPosition(MAIN_WINDOW, SCROLL_POSITION,
                                     play.current_position.load(kRelaxed));
+    } else {
+        // What changes without a redraw of the pattern view (a mute, an instrument's name):
+        // nothing is drawn when nothing changed.
+        pattern_window().Refresh();
     }
     for (auto& level : play.channel_level) {
         int v = level.load(kRelaxed);
@@ -499,10 +503,8 @@ void MainWindow::OnTimer() {
         level.store(Clamp(v, 0, kLevelMax), kRelaxed);
     }
     DrawMeters();
-    // Also what changes without a redraw of the pattern view (a mute, an instrument's name):
-    // nothing is drawn when nothing changed. Its place is noted as it moves, so that it is kept
-    // also when the program does not end by its Quit.
-    pattern_window().Refresh();
+    // The pattern window's place is noted as it moves, so that it is kept also when the program
+    // does not end by its Quit.
     pattern_window().KeepPlace();
 }
 

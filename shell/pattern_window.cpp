@@ -216,10 +216,7 @@ PatternWindow::Shown PatternWindow::Capture() const {
     for (int c = 0; c < CHANNEL_COUNT; ++c) {
         now.tracks[c] = TrackAt(now.position, c);
         now.muted[c] = play.channel_muted[c].load(kRelaxed);
-        for (int r = 0; r < TRACK_ROWS; ++r) {
-            const Cell cell = GetCell(now.tracks[c], r);
-            now.cells[c][r] = static_cast<uint16_t>(cell.instrument | cell.note << 8);
-        }
+        for (int r = 0; r < TRACK_ROWS; ++r) now.cells[c][r] = GetCell(now.tracks[c], r);
     }
     return now;
 }
@@ -279,8 +276,7 @@ void PatternWindow::Paint(const Shown& now) {
                                         : beat ? Darker(kRowNumberPaper, kBeatShade)
                                                : kRowNumberPaper};
         for (int c = 0; c < CHANNEL_COUNT; ++c) {
-            const uint16_t packed = now.cells[c][r];
-            const Cell cell{static_cast<uint8_t>(packed & 0xFF), static_cast<uint8_t>(packed >> 8)};
+            const Cell cell = now.cells[c][r];
             Rgb paper = c == now.channel ? HIGHLIGHT_BACKGROUND : NORMAL_BACKGROUND;
             if (beat) paper = Darker(paper, kBeatShade);
             if (cursor) paper = c == now.channel ? (now.playing ? kPlayCell : kCursorCell) : band;

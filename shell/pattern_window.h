@@ -57,7 +57,7 @@ class PatternWindow : public DialogEvents {
         bool playing = false;
         int tracks[CHANNEL_COUNT] = {};
         int muted[CHANNEL_COUNT] = {};
-        uint16_t cells[CHANNEL_COUNT][TRACK_ROWS] = {};
+        Cell cells[CHANNEL_COUNT][TRACK_ROWS] = {};
         bool operator==(const Shown&) const = default;
     };
     Shown Capture() const;
