@@ -5,6 +5,7 @@
 #include "sound/audio_output.h"
 #include "sound/synthesis.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -22,6 +23,25 @@ inline double MeasureHz(const std::vector<int16_t>& mix, int from, int count, in
         }
     }
     return crossings < 2 ? 0 : (crossings - 1) * double(rate) / (last - first);
+}
+
+// The pitch from the median of the single periods (rising crossings of the mean) in a span: a
+// sound server's glitch or gap, which adds or drops a crossing, moves only a few periods.
+inline double MedianPeriodHz(const std::vector<int16_t>& mix, size_t from, size_t count,
+                             int rate) {
+    double mean = 0;
+    for (size_t i = from; i < from + count; ++i) mean += mix[i];
+    mean /= static_cast<double>(count);
+    std::vector<size_t> periods;
+    for (size_t i = from + 1, last = 0; i < from + count; ++i) {
+        if (mix[i - 1] < mean && mix[i] >= mean) {
+            if (last) periods.push_back(i - last);
+            last = i;
+        }
+    }
+    if (periods.empty()) return 0;
+    std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
+    return double(rate) / double(periods[periods.size() / 2]);
 }
 
 // Renders a note of sound type 1 (a steady pulse at full volume) at `hz` and starts it. With

@@ -145,13 +145,9 @@ class SoundServer : public ::testing::Test {
         // From 20 ms after the onset, the attack over, to 50 ms before the note was stopped.
         const int from = onset + RATE / 50, count = end - RATE / 20 - from;
         ASSERT_GT(count, RATE / 4) << "too little of the note was recorded";
-        // The pitch of each tenth of a second, and their median: a busy machine may let the
-        // 11 ms of buffer run dry once, and the gap would lower a single measure.
-        std::vector<double> pitches;
-        for (int at = from; at + RATE / 10 <= from + count; at += RATE / 10)
-            pitches.push_back(MeasureHz(samples, at, RATE / 10, RATE));
-        std::nth_element(pitches.begin(), pitches.begin() + pitches.size() / 2, pitches.end());
-        EXPECT_NEAR(pitches[pitches.size() / 2], hz, hz * 0.01);
+        // A busy machine may let the 11 ms of buffer run dry now and then; each glitch spoils
+        // a period or two, not the median one.
+        EXPECT_NEAR(MedianPeriodHz(samples, from, count, RATE), hz, hz * 0.01);
         const auto tail = samples.begin() + from + count - RATE / 20;
         EXPECT_GT(*std::max_element(tail, tail + RATE / 20), 2000) << "the note stopped early";
     }
@@ -321,13 +317,9 @@ TEST(SoundServerLate, AServerThatStartsLaterIsFoundAndPlaysTheLoopingNote) {
     std::this_thread::sleep_for(800ms);
     const std::vector<int16_t> samples = recording.Stop();
     SetVoices(nullptr);
-    // The median pitch of its tenths of a second: the loop's seam may fall in one of them.
-    std::vector<double> pitches;
-    for (size_t at = 0; at + RATE / 10 <= samples.size(); at += RATE / 10)
-        pitches.push_back(MeasureHz(samples, static_cast<int>(at), RATE / 10, RATE));
-    ASSERT_GE(pitches.size(), 5u);
-    std::nth_element(pitches.begin(), pitches.begin() + pitches.size() / 2, pitches.end());
-    EXPECT_NEAR(pitches[pitches.size() / 2], 440, 440 * 0.01)
+    // The loop's seam spoils a period or two, not the median one.
+    ASSERT_GE(samples.size(), size_t{RATE / 2});
+    EXPECT_NEAR(MedianPeriodHz(samples, 0, samples.size(), RATE), 440, 440 * 0.01)
         << "the looping note does not sound on the device found";
 }
 
