@@ -6,7 +6,9 @@
 # from /proc/PID/smaps_rollup 5 s after the start, and the time from the start to the main window
 # being mapped (the MapNotify that xev sees on the root window). Prints the median and the range.
 # PSS depends on what else maps the same libraries (other Qt programs running beside it); the
-# private pages (USS) are the editor's alone.
+# private pages (USS) are the editor's alone. The same is read for memory_floor, built beside the
+# editor (bench/memory_floor.cpp: a bare window and one sound context on the same libraries),
+# and the editor's medians are given over the floor's: what the editor itself adds.
 #   bench/startup_memory.sh [EDITOR] [RUNS]      (build/default/app/tavomix, 7)
 # SETTLE (seconds, default 5) changes when the memory is read.
 set -euo pipefail
@@ -14,6 +16,7 @@ source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 editor="$(realpath "${1:-$source_dir/build/default/app/tavomix}")"
 runs="${2:-7}"
 [ -x "$editor" ] || { echo "build it first: cmake --build --preset default" >&2; exit 1; }
+floor="$(realpath -m "$(dirname "$editor")/../bench/memory_floor")"
 
 if [ "${3:-}" != inside ]; then
     for tool in xvfb-run xev; do
@@ -33,13 +36,13 @@ cleanup() {
 trap cleanup EXIT
 unset QT_QPA_PLATFORM
 
-# one_run: prints "start-up-ms rss-kB pss-kB pss-anon-kB private-kB" for one start of the editor.
+# one_run PROGRAM: prints "start-up-ms rss-kB pss-kB pss-anon-kB private-kB" for one start.
 one_run() {
     coproc XEV { exec stdbuf -oL xev -root -event substructure; }
     xev_pid=$XEV_PID
     sleep 0.3 # xev has selected its events
     local start=$EPOCHREALTIME line
-    "$editor" >/dev/null 2>&1 &
+    "$1" >/dev/null 2>&1 &
     editor_pid=$!
     while read -r line <&"${XEV[0]}"; do [[ $line == MapNotify* ]] && break; done
     local mapped=$EPOCHREALTIME
@@ -59,29 +62,52 @@ one_run() {
     editor_pid=""
 }
 
-# report LABEL FILE: median and range of each column.
+# report LABEL FILE [FLOOR-FILE]: median and range of each column, and the medians over the
+# floor's.
 report() {
-    python3 - "$1" "$2" <<'PY'
+    python3 - "$@" <<'PY'
 import statistics, sys
 label, path = sys.argv[1:3]
-rows = [list(map(float, l.split())) for l in open(path) if l.strip()]
-cols = list(zip(*rows))
+def load(p):
+    return list(zip(*[list(map(float, l.split())) for l in open(p) if l.strip()]))
+cols = load(path)
 def f(i, scale, unit, digits):
     c = [v / scale for v in cols[i]]
     return f"{statistics.median(c):.{digits}f} {unit} ({min(c):.{digits}f}-{max(c):.{digits}f})"
-print(f"{label}, median of {len(rows)}:")
+print(f"{label}, median of {len(cols[0])}:")
 print(f"  start-up to window mapped  {f(0, 1, 'ms', 1)}")
 print(f"  RSS                        {f(1, 1024, 'MB', 1)}")
 print(f"  PSS                        {f(2, 1024, 'MB', 1)}  of which anonymous {f(3, 1024, 'MB', 1)}")
 print(f"  private (USS)              {f(4, 1024, 'MB', 1)}")
+if len(sys.argv) > 3:
+    floor = load(sys.argv[3])
+    over = lambda i: (statistics.median(cols[i]) - statistics.median(floor[i])) / 1024
+    print(f"  over the floor             RSS {over(1):+.1f} MB, USS {over(4):+.1f} MB")
 PY
 }
 
+
 pulse_prepare # a private home, runtime and configuration folder for both rounds
-one_run >/dev/null # first start: the settings files are made
-for _ in $(seq "$runs"); do one_run; done >"$work/runs-none"
+one_run "$editor" >/dev/null # first start: the settings files are made
+# rounds SUFFIX: the editor's runs, then the floor's (when it is built), into $work/*-SUFFIX.
+rounds() {
+    for _ in $(seq "$runs"); do one_run "$editor"; done >"$work/editor-$1"
+    [ -x "$floor" ] || return 0
+    for _ in $(seq "$runs"); do one_run "$floor"; done >"$work/floor-$1"
+}
+# report_round LABEL SUFFIX
+report_round() {
+    if [ -x "$floor" ]; then
+        report "$1" "$work/editor-$2" "$work/floor-$2"
+        report "$1, the floor" "$work/floor-$2"
+    else
+        report "$1" "$work/editor-$2"
+    fi
+}
+rounds none
 pulse_start
-for _ in $(seq "$runs"); do one_run; done >"$work/runs-pulse"
+rounds pulse
 echo "load average $(cut -d' ' -f1-3 /proc/loadavg)"
-report "no sound server" "$work/runs-none"
-report "private PulseAudio server" "$work/runs-pulse"
+[ -x "$floor" ] || echo "(no floor: build the memory_floor target beside the editor)"
+report_round "no sound server" none
+report_round "private PulseAudio server" pulse
