@@ -86,7 +86,6 @@ if len(sys.argv) > 3:
 PY
 }
 
-
 pulse_prepare # a private home, runtime and configuration folder for both rounds
 one_run "$editor" >/dev/null # first start: the settings files are made
 # rounds SUFFIX: the editor's runs, then the floor's (when it is built), into $work/*-SUFFIX.

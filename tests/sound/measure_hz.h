@@ -9,37 +9,32 @@
 #include <cstdint>
 #include <vector>
 
-// Counts rising zero crossings of a signal around its mean.
-inline double MeasureHz(const std::vector<int16_t>& mix, int from, int count, int rate) {
-    double mean = 0;
-    for (int i = from; i < from + count; ++i) mean += mix[i];
-    mean /= count;
-    int first = -1, last = -1, crossings = 0;
-    for (int i = from + 1; i < from + count; ++i) {
-        if (mix[i - 1] < mean && mix[i] >= mean) {
-            if (first < 0) first = i;
-            last = i;
-            ++crossings;
-        }
-    }
-    return crossings < 2 ? 0 : (crossings - 1) * double(rate) / (last - first);
-}
-
-// The pitch from the median of the single periods (rising crossings of the mean) in a span: a
-// sound server's glitch or gap, which adds or drops a crossing, moves only a few periods.
-inline double MedianPeriodHz(const std::vector<int16_t>& mix, size_t from, size_t count,
-                             int rate) {
+// Where a signal crosses its mean upwards in a span of it.
+inline std::vector<size_t> RisingCrossings(const std::vector<int16_t>& mix, size_t from,
+                                           size_t count) {
     double mean = 0;
     for (size_t i = from; i < from + count; ++i) mean += mix[i];
     mean /= static_cast<double>(count);
+    std::vector<size_t> at;
+    for (size_t i = from + 1; i < from + count; ++i)
+        if (mix[i - 1] < mean && mix[i] >= mean) at.push_back(i);
+    return at;
+}
+
+// The pitch from the rising crossings of the mean, first to last.
+inline double MeasureHz(const std::vector<int16_t>& mix, int from, int count, int rate) {
+    const std::vector<size_t> at = RisingCrossings(mix, size_t(from), size_t(count));
+    return at.size() < 2 ? 0 : double(at.size() - 1) * rate / double(at.back() - at.front());
+}
+
+// The pitch from the median single period: a sound server's glitch or gap, which adds or
+// drops a crossing, moves only a few periods.
+inline double MedianPeriodHz(const std::vector<int16_t>& mix, size_t from, size_t count,
+                             int rate) {
+    const std::vector<size_t> at = RisingCrossings(mix, from, count);
+    if (at.size() < 2) return 0;
     std::vector<size_t> periods;
-    for (size_t i = from + 1, last = 0; i < from + count; ++i) {
-        if (mix[i - 1] < mean && mix[i] >= mean) {
-            if (last) periods.push_back(i - last);
-            last = i;
-        }
-    }
-    if (periods.empty()) return 0;
+    for (size_t i = 1; i < at.size(); ++i) periods.push_back(at[i] - at[i - 1]);
     std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
     return double(rate) / double(periods[periods.size() / 2]);
 }
